@@ -1,0 +1,34 @@
+# Helpers every module uses, so warnings, tests and environments are uniform.
+
+# Warnings for project code; errors in CI (VIEWER_WERROR=ON).
+function(viewer_warnings target)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow=local
+                         -Wnon-virtual-dtor -Wimplicit-fallthrough)
+  if(VIEWER_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+# The PDFium that scripts/setup installs; tests that need it read VELYN_PDFIUM_LIB.
+set(VIEWER_PDFIUM_LIB "$ENV{HOME}/.local/lib/pdfium/libpdfium.so" CACHE FILEPATH
+    "PDFium library handed to tests through VELYN_PDFIUM_LIB")
+
+# viewer_test(NAME name SOURCES ... LIBS ... [LABELS ...] [ENV ...])
+# One GoogleTest binary; its cases are discovered when ctest runs them.
+function(viewer_test)
+  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  add_executable(${T_NAME} ${T_SOURCES})
+  viewer_warnings(${T_NAME})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  include(GoogleTest)
+  gtest_discover_tests(${T_NAME}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES
+      LABELS "${T_LABELS}"
+      TIMEOUT ${T_TIMEOUT}
+      ENVIRONMENT "VELYN_PDFIUM_LIB=${VIEWER_PDFIUM_LIB};VIEWER_SOURCE_DIR=${CMAKE_SOURCE_DIR};${T_ENV}")
+endfunction()
