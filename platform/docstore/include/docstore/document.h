@@ -1,0 +1,136 @@
+#pragma once
+// The replicated document: an operation-based JSON CRDT (root map, maps, lists,
+// scalars) with materialised reads.
+//
+// Invariants:
+// - history holds every applied change in the order applied, which is a causal
+//   order (each change after all its deps); its hashes are unique.
+// - Each map key and list element keeps its live operations: those no applied
+//   operation names in its pred. The visible value is the live op with the
+//   highest OpId, so concurrent puts resolve to the same winner everywhere.
+// - A list is RGA: elements in a sequence that includes tombstones (elements
+//   with no live op); insertion places a new element after its reference,
+//   skipping elements with greater ids, so concurrent inserts keep both.
+// - pending holds changes whose deps are not all applied yet; nothing in it is
+//   visible. Applying a change already in history or pending is a no-op.
+// - A Transaction applies its ops at once (reads see them) and keeps an undo
+//   log; commit seals them into one Change, dropping without commit undoes them.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "docstore/change.h"
+#include "docstore/ids.h"
+#include "docstore/value.h"
+#include "velyn/error.h"
+
+namespace docstore {
+
+class Transaction;
+struct DocumentState;  // materialised objects; defined in the implementation
+
+struct ApplyReport {
+  std::size_t applied = 0;     // changes that became visible in this call
+  std::size_t duplicates = 0;  // already known
+  std::size_t waiting = 0;     // held back for missing deps (total after the call)
+};
+
+class Document {
+ public:
+  // A fresh, empty document edited by a new random actor.
+  Document();
+  explicit Document(ActorId actor);
+  ~Document();
+  Document(Document&&) noexcept;
+  Document& operator=(Document&&) noexcept;
+  Document(const Document&) = delete;
+  Document& operator=(const Document&) = delete;
+
+  [[nodiscard]] const ActorId& actor() const;
+
+  // --- reads (materialised state; never replay history) ---
+  [[nodiscard]] std::optional<ObjType> object_type(const ObjId& obj) const;
+  [[nodiscard]] std::optional<Value> get(const ObjId& map, std::string_view key) const;
+  // Every live value of a key, winner first (more than one after concurrent puts).
+  [[nodiscard]] std::vector<Value> get_conflicts(const ObjId& map, std::string_view key) const;
+  [[nodiscard]] std::vector<std::string> keys(const ObjId& map) const;  // sorted bytewise
+  [[nodiscard]] std::vector<std::pair<std::string, Value>> entries(const ObjId& map) const;
+  [[nodiscard]] std::size_t length(const ObjId& obj) const;  // list length or map size; 0 if absent
+  [[nodiscard]] std::optional<Value> at(const ObjId& list, std::size_t index) const;
+  [[nodiscard]] std::vector<Value> list_items(const ObjId& list) const;
+  // Id of the visible list element at index (stable name of a list slot).
+  [[nodiscard]] std::optional<OpId> element_id(const ObjId& list, std::size_t index) const;
+
+  // --- history ---
+  [[nodiscard]] std::vector<ChangeHash> heads() const;  // sorted
+  [[nodiscard]] std::vector<Change> changes_since(std::span<const ChangeHash> heads) const;
+  [[nodiscard]] std::size_t change_count() const;  // applied changes, in history order
+  [[nodiscard]] const Change& change_at(std::size_t index) const;
+  [[nodiscard]] std::span<const std::uint8_t> encoded_change_at(std::size_t index) const;
+  [[nodiscard]] bool has_change(const ChangeHash& hash) const;
+  [[nodiscard]] std::size_t waiting_count() const;
+
+  // --- merging ---
+  // Applies changes in causal order; changes with missing deps wait for them.
+  // A change that contradicts the document (bad seq, unknown objects, ids that
+  // go backwards) is refused with an error and changes nothing; the other
+  // changes of the call are still applied.
+  velyn::Result<ApplyReport> apply_changes(std::span<const Change> changes);
+  velyn::Result<ApplyReport> apply_encoded(std::span<const std::vector<std::uint8_t>> changes);
+
+  // --- local edits ---
+  Transaction begin();
+
+  // --- save/load: the whole history as length-prefixed encoded changes ---
+  [[nodiscard]] std::vector<std::uint8_t> save() const;
+  static velyn::Result<Document> load(std::span<const std::uint8_t> bytes, ActorId actor);
+  static velyn::Result<Document> load(std::span<const std::uint8_t> bytes);
+
+ private:
+  friend class Transaction;
+  std::unique_ptr<DocumentState> state_;
+};
+
+// Local edits. Index arguments are positions among visible list elements.
+// Errors (wrong object type, index out of range, no object) change nothing.
+class Transaction {
+ public:
+  ~Transaction();  // rolls back unless committed
+  Transaction(Transaction&&) noexcept;
+  Transaction& operator=(Transaction&&) = delete;
+  Transaction(const Transaction&) = delete;
+  Transaction& operator=(const Transaction&) = delete;
+
+  velyn::Result<void> put(const ObjId& map, std::string_view key, Value scalar);
+  velyn::Result<ObjId> put_object(const ObjId& map, std::string_view key, ObjType type);
+  velyn::Result<void> insert(const ObjId& list, std::size_t index, Value scalar);
+  velyn::Result<ObjId> insert_object(const ObjId& list, std::size_t index, ObjType type);
+  velyn::Result<void> set(const ObjId& list, std::size_t index, Value scalar);
+  velyn::Result<ObjId> set_object(const ObjId& list, std::size_t index, ObjType type);
+  // Removing an absent key is a no-op success.
+  velyn::Result<void> remove(const ObjId& map, std::string_view key);
+  velyn::Result<void> remove(const ObjId& list, std::size_t index);
+
+  // Reads through the transaction see its own edits.
+  [[nodiscard]] const Document& document() const { return *doc_; }
+  [[nodiscard]] std::size_t pending_ops() const;
+
+  // Seals the ops into one change (nullopt when there were none).
+  std::optional<Change> commit();
+  void rollback();
+
+ private:
+  friend class Document;
+  struct Log;
+  explicit Transaction(Document& doc);
+  Document* doc_;
+  std::unique_ptr<Log> log_;
+};
+
+}  // namespace docstore
