@@ -1,0 +1,153 @@
+#include "actions/json_writer.h"
+
+#include <charconv>
+#include <cmath>
+
+#include "actions/action_json.h"
+
+namespace pdf_actions {
+
+bool is_valid_utf8(std::string_view text) {
+  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+  std::size_t i = 0;
+  while (i < n) {
+    const unsigned char c = s[i];
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    std::size_t len = 0;
+    std::uint32_t cp = 0;
+    if ((c & 0xE0) == 0xC0) {
+      len = 2;
+      cp = c & 0x1F;
+    } else if ((c & 0xF0) == 0xE0) {
+      len = 3;
+      cp = c & 0x0F;
+    } else if ((c & 0xF8) == 0xF0) {
+      len = 4;
+      cp = c & 0x07;
+    } else {
+      return false;
+    }
+    if (i + len > n) return false;
+    for (std::size_t k = 1; k < len; ++k) {
+      if ((s[i + k] & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (s[i + k] & 0x3F);
+    }
+    static constexpr std::uint32_t kMinForLength[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < kMinForLength[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+    i += len;
+  }
+  return true;
+}
+
+std::string shortest_float_text(double value) {
+  char buf[64];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+  if (ec != std::errc()) return "null";
+  return std::string(buf, end);
+}
+
+void JsonWriter::before_value() {
+  if (after_key_) {
+    after_key_ = false;
+    return;
+  }
+  if (!has_item_.empty()) {
+    if (has_item_.back()) out_ += ',';
+    has_item_.back() = true;
+  }
+}
+
+void JsonWriter::begin_object() {
+  before_value();
+  out_ += '{';
+  has_item_.push_back(false);
+}
+
+void JsonWriter::end_object() {
+  out_ += '}';
+  has_item_.pop_back();
+}
+
+void JsonWriter::begin_array() {
+  before_value();
+  out_ += '[';
+  has_item_.push_back(false);
+}
+
+void JsonWriter::end_array() {
+  out_ += ']';
+  has_item_.pop_back();
+}
+
+void JsonWriter::key(std::string_view name) {
+  before_value();
+  write_escaped(name);
+  out_ += ':';
+  after_key_ = true;
+}
+
+void JsonWriter::string(std::string_view text) {
+  before_value();
+  write_escaped(text);
+}
+
+void JsonWriter::write_escaped(std::string_view text) {
+  if (!is_valid_utf8(text)) {
+    if (!failed_) failure_ = "text is not valid UTF-8";
+    failed_ = true;
+  }
+  out_ += '"';
+  static constexpr char kHex[] = "0123456789abcdef";
+  for (char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    switch (c) {
+      case '"': out_ += "\\\""; break;
+      case '\\': out_ += "\\\\"; break;
+      case '\b': out_ += "\\b"; break;
+      case '\f': out_ += "\\f"; break;
+      case '\n': out_ += "\\n"; break;
+      case '\r': out_ += "\\r"; break;
+      case '\t': out_ += "\\t"; break;
+      default:
+        if (c < 0x20) {
+          out_ += "\\u00";
+          out_ += kHex[c >> 4];
+          out_ += kHex[c & 0xF];
+        } else {
+          out_ += ch;
+        }
+    }
+  }
+  out_ += '"';
+}
+
+void JsonWriter::unsigned_integer(std::uint64_t value) {
+  before_value();
+  out_ += std::to_string(value);
+}
+
+void JsonWriter::integer(std::int64_t value) {
+  before_value();
+  out_ += std::to_string(value);
+}
+
+void JsonWriter::floating(double value) {
+  before_value();
+  out_ += std::isfinite(value) ? shortest_float_text(value) : std::string("null");
+}
+
+void JsonWriter::boolean(bool value) {
+  before_value();
+  out_ += value ? "true" : "false";
+}
+
+void JsonWriter::null() {
+  before_value();
+  out_ += "null";
+}
+
+}  // namespace pdf_actions
