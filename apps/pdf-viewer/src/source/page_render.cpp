@@ -1,0 +1,83 @@
+#include "source/page_render.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <fmt/format.h>
+
+#include "source/profile.h"
+
+namespace pdf::source {
+
+std::optional<std::uint32_t> render_pixel_width(PageSize size, std::uint32_t requested_width) {
+  if (!page_size_valid(size)) return std::nullopt;
+  const double max_w = std::floor(std::sqrt(static_cast<double>(kMaxRenderPixels) * size.width / size.height));
+  if (max_w < kWidthStep) return std::nullopt;
+  double width = std::min<double>({static_cast<double>(snap_width(requested_width)), max_w,
+                                   static_cast<double>(kMaxRenderWidth)});
+  return static_cast<std::uint32_t>(width);
+}
+
+void bgra_to_rgba(const std::uint8_t* source, int stride, std::uint32_t width, std::uint32_t height,
+                  std::uint8_t* target) {
+  for (std::uint32_t y = 0; y < height; ++y) {
+    const std::uint8_t* row = source + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride);
+    std::uint8_t* out = target + static_cast<std::size_t>(y) * width * 4;
+    for (std::uint32_t x = 0; x < width; ++x) {
+      out[0] = row[2];
+      out[1] = row[1];
+      out[2] = row[0];
+      out[3] = row[3];
+      row += 4;
+      out += 4;
+    }
+  }
+}
+
+std::optional<Image> render_page(WorkerDocument& doc, std::uint64_t page_index, std::uint32_t requested_width) {
+  if (page_index >= doc.plan.size() || !doc.plan[page_index]) return std::nullopt;
+  const PlanSlot slot = *doc.plan[page_index];
+  if (slot.source >= doc.sources.size()) return std::nullopt;
+  const Rasterizer& raster = doc.sources[slot.source].rasterizer;
+  std::optional<PageSize> size = doc.source_page_size(slot.source, slot.page);
+  if (!size) return std::nullopt;
+  std::optional<std::uint32_t> pixel_width = render_pixel_width(*size, requested_width);
+  if (!pixel_width) return std::nullopt;
+
+  const RenderCache::Key key{slot.source, slot.page, *pixel_width};
+  if (auto cached = doc.render_cache.find(key)) return cached;
+
+  const PdfiumApi& api = raster.api();
+  const auto started = std::chrono::steady_clock::now();
+  PdfiumPage page = load_pdfium_page(api, raster.handle(), static_cast<int>(slot.page));
+  if (!page) return std::nullopt;
+
+  const int width = static_cast<int>(*pixel_width);
+  const int height = static_cast<int>(std::lround(size->height * width / size->width));
+  if (width < 1 || height < 1) return std::nullopt;
+  PdfiumBitmap bitmap(api.FPDFBitmap_Create(width, height, 1), PdfiumBitmapCloser{&api});
+  if (!bitmap) return std::nullopt;
+  api.FPDFBitmap_FillRect(bitmap.get(), 0, 0, width, height, 0xFFFFFFFF);
+  api.FPDF_RenderPageBitmap(bitmap.get(), page.get(), 0, 0, width, height, 0, kFpdfRenderAnnotations);
+  if (profiling_enabled()) {
+    emit_profile_line(fmt::format("[pdf-profile]   render page {} @ {}px: {:.1f}ms", page_index + 1, width,
+                                  elapsed_ms(started)));
+  }
+
+  const int stride = api.FPDFBitmap_GetStride(bitmap.get());
+  const auto* buffer = static_cast<const std::uint8_t*>(api.FPDFBitmap_GetBuffer(bitmap.get()));
+  if (buffer == nullptr || api.FPDFBitmap_GetWidth(bitmap.get()) != width ||
+      api.FPDFBitmap_GetHeight(bitmap.get()) != height || stride < width * 4) {
+    return std::nullopt;
+  }
+  auto rgba = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(width) * height * 4);
+  bgra_to_rgba(buffer, stride, *pixel_width, static_cast<std::uint32_t>(height), rgba->data());
+  bitmap.reset();
+
+  Image image{*pixel_width, static_cast<std::uint32_t>(height), std::move(rgba)};
+  if (image.rgba->size() != image.byte_size()) return std::nullopt;
+  doc.render_cache.insert(key, image);
+  return image;
+}
+
+}  // namespace pdf::source
