@@ -1,0 +1,110 @@
+#include "app/launch.h"
+
+#include "app/identity.h"
+#include "app/pdf_app.h"
+#include "docstore/document.h"
+#include "velyn_ui/headless.h"
+#include "velyn_ui/persist/open_room.h"
+#include "velyn_ui/record/record_set.h"
+
+namespace pdf_app {
+
+namespace {
+
+constexpr std::array<std::string_view, 1> kFlags = {kSampleFlag};
+constexpr double kVisualsTimeoutSeconds = 15;
+
+std::unique_ptr<PdfApp> build_empty() { return std::make_unique<PdfApp>(); }
+
+}  // namespace
+
+BuildChoice choose_build(const velyn_ui::launch::LaunchArgs& args) {
+  BuildChoice choice;
+  if (!args.positional().empty()) choice.path = args.positional().front();
+  if (const auto& scenario = args.scenario()) {
+    for (std::string_view known : kScenarios) {
+      if (*scenario == known) {
+        choice.kind = BuildChoice::Kind::Scenario;
+        choice.scenario = known;
+        // Only the page-plan scenarios look at the file; the others show the sample.
+        if (known != "reorder" && known != "import") choice.path.reset();
+        return choice;
+      }
+    }
+    // An unknown scenario name is ignored: the launch falls through.
+  }
+  if (choice.path) {
+    choice.kind = BuildChoice::Kind::Open;
+  } else if (args.has(kSampleFlag)) {
+    choice.kind = BuildChoice::Kind::Sample;
+  }
+  return choice;
+}
+
+std::unique_ptr<velyn_ui::Widget> build_app(const velyn_ui::launch::LaunchArgs& args) {
+  const BuildChoice choice = choose_build(args);
+  auto app = build_empty();
+  switch (choice.kind) {
+    case BuildChoice::Kind::Open: app->start_open(*choice.path); break;
+    case BuildChoice::Kind::Scenario:
+      // Scenario set-ups start from the empty viewer until the sample exists.
+      if (choice.path) app->start_open(*choice.path);
+      break;
+    case BuildChoice::Kind::Sample:
+    case BuildChoice::Kind::Empty: break;
+  }
+  return app;
+}
+
+velyn::Result<velyn_ui::launch::LegacyLaunchInputs> launch_app(const velyn_ui::launch::LaunchArgs& args) {
+  const auto env = process_environment();
+  velyn_ui::launch::LaunchIdentity identity = resolve_identity(env, kApplicationId);
+  auto room = velyn_ui::persist::open_room(kApplicationId, identity.workspace_id);
+  if (!room) return std::unexpected(room.error());
+  velyn_ui::state::State state;
+  auto viewer = build_app(args);
+  return velyn_ui::launch::LegacyLaunchInputs(std::move(state), std::move(viewer), std::move(room->companion))
+      .with_records(std::move(identity), std::move(room->records));
+}
+
+velyn::Result<void> launch_shot(const velyn_ui::launch::LaunchArgs& args) {
+  velyn_ui::state::State state;
+  auto viewer = build_app(args);
+  const auto size = args.screenshot_size().value_or(velyn_ui::launch::ScreenshotSize{1280, 800});
+  auto harness = velyn_ui::headless::FrameHarness::new_with_theme(std::move(state), std::move(viewer), size.width,
+                                                                  size.height, velyn_ui::launch::shot_theme(args));
+  harness.with_records(velyn_ui::record::RecordSet::in_memory(), docstore::Document());
+  if (args.scenario() != "loading") {
+    if (auto waited = harness.wait_for_visuals(kVisualsTimeoutSeconds, false); !waited) return waited;
+  }
+  if (!args.screenshot_path()) return velyn::fail("Missing screenshot path");
+  return harness.render_png(*args.screenshot_path());
+}
+
+velyn_ui::launch::WindowSize default_window_size() { return {1280, 800}; }
+
+const velyn_ui::launch::LaunchDescriptor& launch_descriptor() {
+  static const velyn_ui::launch::LaunchDescriptor descriptor{
+      .application_id = kApplicationId,
+      .value_options = {},
+      .repeatable_options = {},
+      .flags = kFlags,
+      .hidden_options = {},
+      .scenarios = kScenarios,
+      .before_parse = nullptr,
+      .before_launch = nullptr,
+      .interactive = {build_app, launch_app},
+      .screenshot = {build_app, launch_shot},
+      .before_window = nullptr,
+      .after_window = nullptr,
+      .windows = 1,
+      .default_window_size = default_window_size,
+      .store_opener = velyn_ui::persist::open,
+      .single_instance = false,
+      .poll_room = true,
+      .accessibility = true,
+  };
+  return descriptor;
+}
+
+}  // namespace pdf_app

@@ -1,0 +1,127 @@
+// Window division and the empty screen as drawn: regions, narrow transitions,
+// and the empty screen's texts and button found in the pixels.
+#include <gtest/gtest.h>
+
+#include "app/pdf_app.h"
+#include "app/ui/empty_screen.h"
+#include "app/ui/frame_layout.h"
+#include "docstore/document.h"
+#include "velyn_ui/headless.h"
+
+namespace {
+
+using pdf_app::compute_frame_layout;
+using pdf_app::PanelState;
+using velyn_ui::Rect;
+
+TEST(FrameLayout, SidebarWidthFollowsScaleAndNarrowWindows) {
+  struct Case {
+    double window_width;
+    double scale;
+    double sidebar;
+  };
+  const Case cases[] = {{1280, 1.0, 324}, {1280, 2.0, 405}, {400, 2.0, 344}, {240, 2.0, 200}};
+  for (const auto& c : cases) {
+    PanelState p;
+    p.sidebar_open = true;
+    p.narrow = c.window_width < pdf_app::kNarrowBelow;
+    const auto l = compute_frame_layout({0, 0, c.window_width, 800}, p, c.scale);
+    EXPECT_DOUBLE_EQ(l.sidebar.width(), c.sidebar) << c.window_width << " @" << c.scale;
+  }
+}
+
+TEST(FrameLayout, RegionsTileTheWindow) {
+  PanelState p;
+  p.thumbnails_open = true;
+  p.sidebar_open = true;
+  p.search_open = true;
+  p.rail_width = 500;  // clamped to 280
+  const auto l = compute_frame_layout({0, 0, 1280, 800}, p, 1.0);
+  EXPECT_EQ(l.toolbar, (Rect{0, 0, 1280, 56}));
+  EXPECT_EQ(l.search_bar, (Rect{0, 56, 1280, 102}));
+  EXPECT_EQ(l.rail, (Rect{0, 102, 280, 800}));
+  EXPECT_EQ(l.sidebar, (Rect{956, 102, 1280, 800}));
+  EXPECT_EQ(l.canvas, (Rect{280, 102, 956, 800}));
+  EXPECT_FALSE(l.panels_overlay);
+
+  p.narrow = true;
+  const auto n = compute_frame_layout({0, 0, 800, 800}, p, 1.0);
+  EXPECT_TRUE(n.panels_overlay);
+  EXPECT_EQ(n.canvas, (Rect{0, 102, 800, 800}));
+}
+
+TEST(FrameLayout, NarrowTransitionsMovePanelsAndNoDocumentClosesThem) {
+  PanelState p;
+  pdf_app::update_panels(p, {0, 0, 1000, 800}, true);
+  EXPECT_FALSE(p.narrow);
+  pdf_app::update_panels(p, {0, 0, 800, 800}, true);  // into narrow: both close
+  EXPECT_TRUE(p.narrow);
+  EXPECT_FALSE(p.thumbnails_open || p.sidebar_open);
+  pdf_app::update_panels(p, {0, 0, 900, 800}, true);  // 900 is wide: both open
+  EXPECT_FALSE(p.narrow);
+  EXPECT_TRUE(p.thumbnails_open && p.sidebar_open);
+  pdf_app::update_panels(p, {0, 0, 899, 800}, true);
+  EXPECT_TRUE(p.narrow);
+  p.thumbnails_open = true;
+  pdf_app::update_panels(p, {0, 0, 1200, 800}, false);  // no document: forced closed
+  EXPECT_FALSE(p.thumbnails_open || p.sidebar_open);
+}
+
+// Counts pixels of `rect` within `tolerance` (per channel, 0..1) of `color`.
+int count_near(const velyn_ui::headless::FrameHarness& h, const Rect& rect, velyn_ui::Color color,
+               double tolerance) {
+  int n = 0;
+  for (auto y = std::uint32_t(rect.y0); y < std::uint32_t(rect.y1); ++y) {
+    for (auto x = std::uint32_t(rect.x0); x < std::uint32_t(rect.x1); ++x) {
+      const auto p = h.pixel(x, y);
+      if (std::abs(p.r - color.r) <= tolerance && std::abs(p.g - color.g) <= tolerance &&
+          std::abs(p.b - color.b) <= tolerance)
+        ++n;
+    }
+  }
+  return n;
+}
+
+velyn_ui::headless::FrameHarness harness_for(std::unique_ptr<pdf_app::PdfApp> app, std::uint32_t w,
+                                             std::uint32_t h) {
+  auto harness = velyn_ui::headless::FrameHarness::new_with_theme(velyn_ui::state::State(), std::move(app), w, h,
+                                                                  velyn_ui::Theme::light());
+  harness.with_records(velyn_ui::record::RecordSet::in_memory(), docstore::Document());
+  harness.frame();
+  return harness;
+}
+
+TEST(EmptyScreen, DrawsPictogramTextsAndButton) {
+  const auto theme = velyn_ui::Theme::light();
+  for (auto [w, h] : {std::pair<std::uint32_t, std::uint32_t>{1280, 800}, {900, 600}}) {
+    auto harness = harness_for(std::make_unique<pdf_app::PdfApp>(), w, h);
+    const Rect canvas{0, pdf_app::kToolbarHeight, double(w), double(h)};
+    const auto c = canvas.center();
+    EXPECT_EQ(harness.pixel(5, 5), theme.colors.surface);
+    EXPECT_EQ(harness.pixel(5, h - 5), theme.colors.background);
+    // Pictogram body (surface) between its text lines.
+    EXPECT_EQ(harness.pixel(std::uint32_t(c.x - 30), std::uint32_t(c.y - 79 + 30)), theme.colors.surface);
+    // Title in the text colour, body in the secondary text colour.
+    EXPECT_GT(count_near(harness, {c.x - 90, c.y + 34, c.x + 90, c.y + 56}, theme.colors.text, 0.1), 40);
+    EXPECT_GT(count_near(harness, {c.x - 120, c.y + 58, c.x + 120, c.y + 76}, theme.colors.secondary_text, 0.1),
+              40);
+    // The button: mostly accent, with its white label inside.
+    const Rect button = pdf_app::open_button_rect(canvas);
+    EXPECT_GT(count_near(harness, button, theme.colors.accent, 0.02), int(button.width() * button.height() * 0.6));
+    EXPECT_GT(count_near(harness, button, {1, 1, 1, 1}, 0.1), 40);
+  }
+}
+
+TEST(EmptyScreen, ErrorStateUsesTheDangerColourAndKeepsTheButton) {
+  auto app = std::make_unique<pdf_app::PdfApp>();
+  app->record_open_failure("/tmp/x.pdf", "the file is unavailable");
+  auto harness = harness_for(std::move(app), 1280, 800);
+  const auto theme = velyn_ui::Theme::light();
+  const Rect canvas{0, pdf_app::kToolbarHeight, 1280, 800};
+  const auto c = canvas.center();
+  EXPECT_GT(count_near(harness, {c.x - 200, c.y + 58, c.x + 200, c.y + 76}, theme.colors.danger, 0.1), 40);
+  const Rect button = pdf_app::open_button_rect(canvas);
+  EXPECT_GT(count_near(harness, button, theme.colors.accent, 0.02), int(button.width() * button.height() * 0.6));
+}
+
+}  // namespace

@@ -1,0 +1,24 @@
+#pragma once
+// The window backend: one GTK toplevel with one drawing area, driven by a
+// FrameDriver. Nothing of GTK leaks past this header.
+#include <string>
+
+#include "velyn/error.h"
+
+namespace velyn_ui {
+class FrameDriver;
+}
+
+namespace velyn_ui::backend {
+
+struct WindowOptions {
+  std::string title;
+  int width = 1280;
+  int height = 800;
+};
+
+// Opens the window and runs the main loop until the window closes. Fails when
+// no display can be opened.
+velyn::Result<void> run_window(FrameDriver& driver, const WindowOptions& options);
+
+}  // namespace velyn_ui::backend
