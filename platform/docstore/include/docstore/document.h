@@ -125,9 +125,10 @@ class Transaction {
   std::optional<Change> commit();
   void rollback();
 
+  struct Log;  // the edits so far; opaque outside the store
+
  private:
   friend class Document;
-  struct Log;
   explicit Transaction(Document& doc);
   Document* doc_;
   std::unique_ptr<Log> log_;

@@ -1,0 +1,88 @@
+#pragma once
+// Materialised objects of a document: map slots and RGA list nodes.
+// Internal to the document store.
+#include <algorithm>
+#include <deque>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "docstore/ids.h"
+#include "docstore/value.h"
+
+namespace docstore::detail {
+
+struct LiveOp {
+  OpId id;
+  Value value;  // a scalar, or the ObjRef of the object the op made
+};
+
+// The live ops of one map key or list element, highest id first: live[0] wins.
+struct Slot {
+  std::vector<LiveOp> live;
+
+  [[nodiscard]] bool visible() const { return !live.empty(); }
+  void remove_preds(const std::vector<OpId>& pred) {
+    if (pred.empty() || live.empty()) return;
+    std::erase_if(live, [&](const LiveOp& op) { return std::find(pred.begin(), pred.end(), op.id) != pred.end(); });
+  }
+  void add(LiveOp op) {
+    auto at = std::find_if(live.begin(), live.end(), [&](const LiveOp& o) { return o.id < op.id; });
+    live.insert(at, std::move(op));
+  }
+};
+
+struct MapObj {
+  std::vector<std::pair<std::string, Slot>> entries;  // sorted by key
+  std::size_t visible = 0;
+
+  Slot* find(std::string_view key) {
+    auto it = std::lower_bound(entries.begin(), entries.end(), key,
+                               [](const auto& e, std::string_view k) { return std::string_view(e.first) < k; });
+    return it != entries.end() && it->first == key ? &it->second : nullptr;
+  }
+  const Slot* find(std::string_view key) const { return const_cast<MapObj*>(this)->find(key); }
+  Slot& find_or_add(std::string_view key) {
+    auto it = std::lower_bound(entries.begin(), entries.end(), key,
+                               [](const auto& e, std::string_view k) { return std::string_view(e.first) < k; });
+    if (it != entries.end() && it->first == key) return it->second;
+    return entries.insert(it, {std::string(key), Slot{}})->second;
+  }
+};
+
+struct ListNode {
+  OpId id;
+  Slot slot;
+  ListNode* next = nullptr;
+  ListNode* prev = nullptr;
+};
+
+struct ListObj {
+  std::deque<ListNode> storage;  // stable addresses; unlinked nodes stay as garbage
+  ListNode* first = nullptr;
+  ListNode* last = nullptr;
+  std::unordered_map<OpId, ListNode*, OpIdHash> index;
+  // Visible nodes in order; rebuilt lazily after a change it could not follow.
+  mutable std::vector<ListNode*> visible;
+  mutable bool visible_valid = true;
+
+  const std::vector<ListNode*>& visible_nodes() const {
+    if (!visible_valid) {
+      visible.clear();
+      for (ListNode* n = first; n; n = n->next) {
+        if (n->slot.visible()) visible.push_back(n);
+      }
+      visible_valid = true;
+    }
+    return visible;
+  }
+};
+
+struct Object {
+  ObjType type = ObjType::Map;
+  std::unique_ptr<MapObj> map;
+  std::unique_ptr<ListObj> list;
+};
+
+}  // namespace docstore::detail

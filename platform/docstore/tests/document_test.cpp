@@ -1,0 +1,240 @@
+// Behaviour of one document and of pairs of replicas: reads, conflicts, lists,
+// deletes, transactions, causal delivery, save/load.
+#include "docstore/document.h"
+
+#include <gtest/gtest.h>
+
+#include "doc_dump.h"
+
+namespace docstore {
+namespace {
+
+using testing::dump;
+
+ActorId actor(std::uint8_t n) {
+  ActorId a;
+  a.bytes.fill(n);
+  return a;
+}
+
+std::vector<Change> all_changes(const Document& d) { return d.changes_since({}); }
+
+void sync(Document& a, Document& b) {
+  ASSERT_TRUE(a.apply_changes(b.changes_since(a.heads())));
+  ASSERT_TRUE(b.apply_changes(all_changes(a)));
+}
+
+TEST(Document, ScalarsAndNestedObjectsReadBack) {
+  Document doc(actor(1));
+  auto tx = doc.begin();
+  ASSERT_TRUE(tx.put(ObjId::root(), "s", "text"));
+  ASSERT_TRUE(tx.put(ObjId::root(), "i", std::int64_t{-42}));
+  ASSERT_TRUE(tx.put(ObjId::root(), "d", 1.5));
+  ASSERT_TRUE(tx.put(ObjId::root(), "b", true));
+  ASSERT_TRUE(tx.put(ObjId::root(), "n", Null{}));
+  auto list = tx.put_object(ObjId::root(), "annotations", ObjType::List);
+  ASSERT_TRUE(list);
+  auto m = tx.insert_object(*list, 0, ObjType::Map);
+  ASSERT_TRUE(m);
+  ASSERT_TRUE(tx.put(*m, "id", "a1"));
+  ASSERT_TRUE(tx.insert(*list, 1, std::int64_t{7}));
+  auto change = tx.commit();
+  ASSERT_TRUE(change);
+  EXPECT_EQ(change->ops.size(), 9u);
+  EXPECT_EQ(change->seq, 1u);
+
+  EXPECT_EQ(*doc.get(ObjId::root(), "s")->as_string(), "text");
+  EXPECT_EQ(doc.get(ObjId::root(), "i")->as_int(), -42);
+  EXPECT_EQ(doc.get(ObjId::root(), "d")->as_double(), 1.5);
+  EXPECT_EQ(doc.get(ObjId::root(), "b")->as_bool(), true);
+  EXPECT_TRUE(doc.get(ObjId::root(), "n")->is_null());
+  EXPECT_FALSE(doc.get(ObjId::root(), "missing"));
+  EXPECT_EQ(doc.keys(ObjId::root()), (std::vector<std::string>{"annotations", "b", "d", "i", "n", "s"}));
+  EXPECT_EQ(doc.length(*list), 2u);
+  EXPECT_EQ(doc.at(*list, 0)->as_map(), *m);
+  EXPECT_EQ(*doc.get(*m, "id")->as_string(), "a1");
+  EXPECT_EQ(doc.at(*list, 1)->as_int(), 7);
+  EXPECT_EQ(doc.heads(), std::vector<ChangeHash>{change->hash});
+}
+
+TEST(Document, EditsThatDoNotFitChangeNothing) {
+  Document doc(actor(1));
+  auto tx = doc.begin();
+  auto list = *tx.put_object(ObjId::root(), "l", ObjType::List);
+  EXPECT_FALSE(tx.insert(list, 1, 1));               // past the end
+  EXPECT_FALSE(tx.put(list, "k", 1));                 // not a map
+  EXPECT_FALSE(tx.insert(ObjId::root(), 0, 1));       // not a list
+  EXPECT_FALSE(tx.remove(list, 0));                   // empty
+  EXPECT_FALSE(tx.put(ObjId::root(), "x", Value(ObjRef{list, ObjType::List})));
+  EXPECT_TRUE(tx.remove(ObjId::root(), "absent"));    // nothing to remove
+  EXPECT_EQ(tx.pending_ops(), 1u);
+}
+
+TEST(Document, DroppedTransactionRollsBack) {
+  Document doc(actor(1));
+  {
+    auto tx = doc.begin();
+    auto list = *tx.put_object(ObjId::root(), "l", ObjType::List);
+    ASSERT_TRUE(tx.insert(list, 0, 1));
+    tx.commit();
+  }
+  const auto before = dump(doc);
+  const auto heads = doc.heads();
+  {
+    auto tx = doc.begin();
+    auto list = *doc.get(ObjId::root(), "l")->as_list();
+    ASSERT_TRUE(tx.insert(list, 0, 2));
+    ASSERT_TRUE(tx.remove(list, 1));
+    ASSERT_TRUE(tx.put(ObjId::root(), "k", "v"));
+    auto m = *tx.put_object(ObjId::root(), "m", ObjType::Map);
+    ASSERT_TRUE(tx.put(m, "x", 1));
+    EXPECT_NE(dump(tx.document()), before);
+  }
+  EXPECT_EQ(dump(doc), before);
+  EXPECT_EQ(doc.heads(), heads);
+  // The next change continues the sequence as if nothing happened.
+  auto tx = doc.begin();
+  ASSERT_TRUE(tx.put(ObjId::root(), "k", "w"));
+  EXPECT_EQ(tx.commit()->seq, 2u);
+}
+
+TEST(Document, ConcurrentPutsPickTheSameWinnerOnBothSides) {
+  Document a(actor(1)), b(actor(2));
+  auto ta = a.begin();
+  ASSERT_TRUE(ta.put(ObjId::root(), "color", "pink"));
+  ta.commit();
+  auto tb = b.begin();
+  ASSERT_TRUE(tb.put(ObjId::root(), "color", "blue"));
+  tb.commit();
+  sync(a, b);
+  EXPECT_EQ(dump(a), dump(b));
+  // Equal counters: the higher actor wins.
+  EXPECT_EQ(*a.get(ObjId::root(), "color")->as_string(), "blue");
+  EXPECT_EQ(a.get_conflicts(ObjId::root(), "color").size(), 2u);
+  EXPECT_EQ(a.heads(), b.heads());
+  EXPECT_EQ(a.heads().size(), 2u);
+}
+
+TEST(Document, ConcurrentInsertsKeepBothAndDeleteSupersedesOnlyWhatItSaw) {
+  Document a(actor(1));
+  auto t = a.begin();
+  auto list = *t.put_object(ObjId::root(), "l", ObjType::List);
+  ASSERT_TRUE(t.insert(list, 0, "x"));
+  ASSERT_TRUE(t.put(ObjId::root(), "k", 1));
+  t.commit();
+  Document b(actor(2));
+  ASSERT_TRUE(b.apply_changes(all_changes(a)));
+
+  auto ta = a.begin();
+  ASSERT_TRUE(ta.insert(list, 1, "from-a"));
+  ASSERT_TRUE(ta.remove(ObjId::root(), "k"));
+  ta.commit();
+  auto tb = b.begin();
+  ASSERT_TRUE(tb.insert(list, 1, "from-b"));
+  ASSERT_TRUE(tb.put(ObjId::root(), "k", 2));  // concurrent with the delete
+  tb.commit();
+  sync(a, b);
+  EXPECT_EQ(dump(a), dump(b));
+  EXPECT_EQ(a.length(list), 3u);
+  EXPECT_EQ(a.get(ObjId::root(), "k")->as_int(), 2);  // the delete never saw this put
+}
+
+TEST(Document, OutOfOrderChangesWaitAndDuplicatesAreNoOps) {
+  Document a(actor(1));
+  for (int i = 0; i < 3; ++i) {
+    auto t = a.begin();
+    ASSERT_TRUE(t.put(ObjId::root(), "n", std::int64_t{i}));
+    t.commit();
+  }
+  auto changes = all_changes(a);
+  Document b(actor(2));
+  auto r = b.apply_changes(std::span(changes).subspan(2, 1));
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->applied, 0u);
+  EXPECT_EQ(r->waiting, 1u);
+  EXPECT_FALSE(b.get(ObjId::root(), "n"));
+  r = b.apply_changes(std::span(changes).subspan(1, 1));
+  EXPECT_EQ(r->waiting, 2u);
+  std::vector<Change> again = {changes[0], changes[2], changes[0]};
+  r = b.apply_changes(again);
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->applied, 3u);
+  EXPECT_EQ(r->duplicates, 2u);
+  EXPECT_EQ(r->waiting, 0u);
+  EXPECT_EQ(b.get(ObjId::root(), "n")->as_int(), 2);
+  EXPECT_EQ(a.heads(), b.heads());
+  EXPECT_TRUE(b.changes_since(a.heads()).empty());
+  EXPECT_EQ(b.changes_since(std::vector<ChangeHash>{changes[0].hash}).size(), 2u);
+}
+
+TEST(Document, ContradictoryChangeIsRefusedAndChangesNothing) {
+  Document a(actor(1));
+  auto t = a.begin();
+  ASSERT_TRUE(t.put(ObjId::root(), "k", 1));
+  auto first = *t.commit();
+
+  struct Case {
+    const char* name;
+    std::function<void(Change&)> spoil;
+  };
+  const std::vector<Case> cases = {
+      {"unknown object", [](Change& c) { c.ops[0].obj = ObjId{OpId{1, actor(9)}}; }},
+      {"map key on a list element", [](Change& c) { c.ops[0].key = OpId{1, actor(1)}; }},
+      {"sequence gap", [](Change& c) { c.seq = 3; }},
+      {"ids going backwards", [](Change& c) { c.start_op = 1; }},
+      {"unknown list element", [](Change& c) {
+         c.ops.insert(c.ops.begin(), Op{OpAction::MakeList, ObjId::root(), std::string("l"), false, Null{}, {}});
+         c.ops[1] = Op{OpAction::Put, ObjId{OpId{c.start_op, c.actor}}, OpId{99, actor(9)}, true, Value(1), {}};
+       }},
+  };
+  for (const auto& kase : cases) {
+    Document b(actor(2));
+    ASSERT_TRUE(b.apply_changes(std::vector<Change>{first}));
+    Change c;
+    c.actor = actor(1);
+    c.seq = 2;
+    c.start_op = 2;
+    c.deps = {first.hash};
+    c.ops = {Op{OpAction::Put, ObjId::root(), std::string("k"), false, Value(2), {OpId{1, actor(1)}}}};
+    kase.spoil(c);
+    const auto before = dump(b);
+    EXPECT_FALSE(b.apply_changes(std::vector<Change>{c})) << kase.name;
+    EXPECT_EQ(dump(b), before) << kase.name;
+    EXPECT_EQ(b.heads(), std::vector<ChangeHash>{first.hash}) << kase.name;
+  }
+}
+
+TEST(Document, SaveAndLoadKeepStateHeadsAndObjectIdTexts) {
+  Document a(actor(1));
+  auto t = a.begin();
+  auto list = *t.put_object(ObjId::root(), "annotations", ObjType::List);
+  auto m = *t.insert_object(list, 0, ObjType::Map);
+  ASSERT_TRUE(t.put(m, "id", "x"));
+  t.commit();
+  const auto bytes = a.save();
+  auto b = Document::load(bytes, actor(2));
+  ASSERT_TRUE(b) << b.error().message;
+  EXPECT_EQ(dump(*b), dump(a));
+  EXPECT_EQ(b->heads(), a.heads());
+  const auto text = b->at(*b->get(ObjId::root(), "annotations")->as_list(), 0)->as_map()->to_string();
+  EXPECT_EQ(text, m.to_string());
+  EXPECT_EQ(ObjId::parse(text), m);
+  EXPECT_EQ(text, "2@01010101010101010101010101010101");
+
+  auto truncated = bytes;
+  truncated.pop_back();
+  EXPECT_FALSE(Document::load(truncated));
+  EXPECT_FALSE(Document::load(std::vector<std::uint8_t>{'x'}));
+}
+
+TEST(ObjIdText, ParsesOnlyItsOwnForm) {
+  EXPECT_EQ(ObjId::parse("_root"), ObjId::root());
+  for (const char* bad : {"", "@", "0@01010101010101010101010101010101", "01@01010101010101010101010101010101",
+                          "1@0101", "1@0101010101010101010101010101010G", "1@0101010101010101010101010101010A",
+                          "x@01010101010101010101010101010101", "1x01010101010101010101010101010101"}) {
+    EXPECT_FALSE(ObjId::parse(bad)) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace docstore
