@@ -1,0 +1,236 @@
+#include "actions/page_plan.h"
+
+#include <algorithm>
+#include <unordered_set>
+
+#include "actions/review_store.h"
+
+namespace pdf_actions {
+
+using docstore::Document;
+using docstore::ObjId;
+using docstore::Transaction;
+
+std::string seeded_entry_id(std::uint64_t page) { return "source-" + std::to_string(page); }
+
+bool is_valid_imported_page(const ImportedPage& page) {
+  if (page.hash.size() != kContentHashDigits) return false;
+  for (char c : page.hash) {
+    const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    if (!hex) return false;
+  }
+  if (page.kind != "pdf" && page.kind != "image") return false;
+  if (page.page < 1) return false;
+  auto side_ok = [](std::uint32_t milli) { return milli >= 1 && milli <= kMaxPageMilli; };
+  return side_ok(page.width_milli) && side_ok(page.height_milli);
+}
+
+namespace {
+
+struct RawElement {
+  std::size_t index = 0;  // position among the list's visible elements
+  ObjId map;
+  std::string id;
+};
+
+// Every map element of "page-plan" with a string "id", in list order.
+std::vector<RawElement> raw_elements(const Document& doc, const ObjId& list) {
+  std::vector<RawElement> out;
+  const auto items = doc.list_items(list);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    auto m = items[i].as_map();
+    if (!m) continue;
+    if (auto id = read_string(doc, *m, "id")) out.push_back({i, *m, std::move(*id)});
+  }
+  return out;
+}
+
+const RawElement* find_raw(const std::vector<RawElement>& raw, std::string_view id) {
+  for (const auto& e : raw)
+    if (e.id == id) return &e;
+  return nullptr;
+}
+
+bool is_tombstoned(const Document& doc, std::string_view id) {
+  auto tombs = read_map(doc, ObjId::root(), keys::kPagePlanTombstones);
+  return tombs && doc.get(*tombs, id).has_value();
+}
+
+// Reads one stored entry; nullopt when it is not displayable on its own terms
+// (tombstones and repeats are the caller's concern).
+std::optional<PagePlanEntry> read_entry(const Document& doc, const ObjId& m) {
+  auto id = read_string(doc, m, "id");
+  auto source_page = read_int(doc, m, "source-page");
+  // Page numbers count from 1; a negative one is as meaningless as 0.
+  if (!id || !source_page || *source_page < 1) return std::nullopt;
+  PagePlanEntry entry{std::move(*id), static_cast<std::uint64_t>(*source_page), std::nullopt};
+  if (doc.get(m, "content-hash")) {
+    auto hash = read_string(doc, m, "content-hash");
+    auto kind = read_string(doc, m, "content-kind");
+    auto page = read_int(doc, m, "content-page");
+    auto width = read_int(doc, m, "page-width-milli");
+    auto height = read_int(doc, m, "page-height-milli");
+    if (!hash || !kind || !page || !width || !height) return std::nullopt;
+    auto side = [](std::int64_t v) -> std::uint32_t {
+      return v >= 1 && v <= kMaxPageMilli ? static_cast<std::uint32_t>(v) : 0;  // 0 fails validation
+    };
+    ImportedPage imported{std::move(*hash), std::move(*kind), *page >= 1 ? static_cast<std::uint64_t>(*page) : 0,
+                          side(*width), side(*height)};
+    if (!is_valid_imported_page(imported)) return std::nullopt;
+    entry.imported = std::move(imported);
+  }
+  return entry;
+}
+
+// Writes the members of a new entry map.
+void write_entry(Transaction& txn, const ObjId& m, const std::string& id, std::uint64_t source_page,
+                 const std::optional<ImportedPage>& imported) {
+  (void)txn.put(m, "id", id);
+  (void)txn.put(m, "source-page", static_cast<std::int64_t>(std::min<std::uint64_t>(source_page, INT64_MAX)));
+  if (!imported) return;
+  (void)txn.put(m, "content-hash", imported->hash);
+  (void)txn.put(m, "content-kind", imported->kind);
+  (void)txn.put(m, "content-page", static_cast<std::int64_t>(std::min<std::uint64_t>(imported->page, INT64_MAX)));
+  (void)txn.put(m, "page-width-milli", static_cast<std::int64_t>(imported->width_milli));
+  (void)txn.put(m, "page-height-milli", static_cast<std::int64_t>(imported->height_milli));
+}
+
+void insert_entry(Transaction& txn, const ObjId& list, std::size_t index, const std::string& id,
+                  std::uint64_t source_page, const std::optional<ImportedPage>& imported) {
+  auto m = txn.insert_object(list, index, docstore::ObjType::Map);
+  if (m) write_entry(txn, *m, id, source_page, imported);
+}
+
+// Removes every element of `list` whose "id" is `id`, last first so indexes hold.
+void remove_raw(Transaction& txn, const ObjId& list, std::string_view id) {
+  const auto raw = raw_elements(txn.document(), list);
+  for (auto it = raw.rbegin(); it != raw.rend(); ++it)
+    if (it->id == id) (void)txn.remove(list, it->index);
+}
+
+}  // namespace
+
+std::vector<PagePlanEntry> derive_page_plan(const Document& doc) {
+  std::vector<PagePlanEntry> out;
+  auto list = read_list(doc, ObjId::root(), keys::kPagePlan);
+  if (!list) return out;
+  auto tombs = read_map(doc, ObjId::root(), keys::kPagePlanTombstones);
+  std::unordered_set<std::string> taken;
+  for (const auto& item : doc.list_items(*list)) {
+    auto m = item.as_map();
+    if (!m) continue;
+    auto entry = read_entry(doc, *m);
+    if (!entry) continue;
+    if (tombs && doc.get(*tombs, entry->id)) continue;
+    if (!taken.insert(entry->id).second) continue;
+    out.push_back(std::move(*entry));
+  }
+  return out;
+}
+
+void seed_page_plan(Transaction& txn, std::uint64_t page_count) {
+  page_count = std::max<std::uint64_t>(page_count, 1);
+  auto list = get_or_create_root_list(txn, keys::kPagePlan);
+  auto meta = get_or_create_root_map(txn, keys::kMeta);
+  if (!list || !meta) return;
+  const Document& doc = txn.document();
+  if (read_bool(doc, *meta, keys::kPagePlanSeeded) == true) return;
+  const auto derived = derive_page_plan(doc);
+  const bool seeded_elsewhere =
+      std::any_of(derived.begin(), derived.end(), [](const PagePlanEntry& e) { return !e.imported; });
+  if (!seeded_elsewhere) {
+    std::unordered_set<std::string> held;
+    for (const auto& e : derived) held.insert(e.id);
+    std::size_t end = doc.length(*list);
+    for (std::uint64_t n = 1; n <= page_count; ++n) {
+      std::string id = seeded_entry_id(n);
+      // A deleted page stays deleted: writing its entry again would only add a dead element.
+      if (held.contains(id) || is_tombstoned(doc, id)) continue;
+      insert_entry(txn, *list, end++, id, n, std::nullopt);
+    }
+  }
+  (void)txn.put(*meta, keys::kPagePlanSeeded, true);
+}
+
+void apply_duplicate_page_plan(Transaction& txn, const PdfViewerAction::DuplicatePagePlan& a) {
+  const Document& doc = txn.document();
+  auto list = read_list(doc, ObjId::root(), keys::kPagePlan);
+  if (!list || is_tombstoned(doc, a.new_id)) return;
+  const auto raw = raw_elements(doc, *list);
+  const RawElement* original = find_raw(raw, a.id);
+  if (!original || find_raw(raw, a.new_id)) return;
+  const auto derived = derive_page_plan(doc);
+  auto shown = std::find_if(derived.begin(), derived.end(), [&](const PagePlanEntry& e) { return e.id == a.id; });
+  if (shown == derived.end() || shown->source_page != a.source_page || shown->imported != a.imported) return;
+  insert_entry(txn, *list, original->index + 1, a.new_id, a.source_page, a.imported);
+}
+
+void apply_import_pages(Transaction& txn, const PdfViewerAction::ImportPages& a) {
+  if (a.pages.empty() || a.pages.size() > kMaxImportPages) return;
+  std::unordered_set<std::string_view> ids;
+  for (const auto& page : a.pages) {
+    if (page.id.empty() || page.id.size() > kMaxPlanEntryIdBytes) return;
+    if (!page.imported || !is_valid_imported_page(*page.imported)) return;
+    if (!ids.insert(page.id).second) return;
+  }
+  auto list = get_or_create_root_list(txn, keys::kPagePlan);
+  if (!list) return;
+  const Document& doc = txn.document();
+  const auto raw = raw_elements(doc, *list);
+  for (const auto& page : a.pages)
+    if (is_tombstoned(doc, page.id) || find_raw(raw, page.id)) return;
+  std::size_t at = doc.length(*list);
+  if (a.after_id) {
+    if (const RawElement* anchor = find_raw(raw, *a.after_id)) at = anchor->index + 1;
+  }
+  for (const auto& page : a.pages) insert_entry(txn, *list, at++, page.id, page.source_page, page.imported);
+}
+
+void apply_move_page_plan(Transaction& txn, const PdfViewerAction::MovePagePlan& a) {
+  const Document& doc = txn.document();
+  auto list = read_list(doc, ObjId::root(), keys::kPagePlan);
+  if (!list || !find_raw(raw_elements(doc, *list), a.id)) return;
+  const auto derived = derive_page_plan(doc);
+  auto shown = std::find_if(derived.begin(), derived.end(), [&](const PagePlanEntry& e) { return e.id == a.id; });
+  if (shown == derived.end()) return;
+  const PagePlanEntry moved = *shown;
+  remove_raw(txn, *list, a.id);
+  std::size_t at = 0;  // the front, unlike ImportPages which appends
+  if (a.after_id) {
+    const auto raw = raw_elements(doc, *list);
+    if (const RawElement* anchor = find_raw(raw, *a.after_id)) at = anchor->index + 1;
+  }
+  insert_entry(txn, *list, at, moved.id, moved.source_page, moved.imported);
+}
+
+void apply_delete_page_plan(Transaction& txn, const PdfViewerAction::DeletePagePlan& a) {
+  const Document& doc = txn.document();
+  if (derive_page_plan(doc).size() <= 1) return;  // the last page cannot be deleted
+  if (auto tombs = get_or_create_root_map(txn, keys::kPagePlanTombstones)) (void)txn.put(*tombs, a.id, true);
+  if (auto list = read_list(doc, ObjId::root(), keys::kPagePlan)) remove_raw(txn, *list, a.id);
+
+  // Markup of the page goes with it; comments anchored to its annotations too.
+  auto remove_where = [&](std::string_view key, auto&& doomed) {
+    auto list = read_list(doc, ObjId::root(), key);
+    if (!list) return;
+    const auto items = doc.list_items(*list);
+    for (std::size_t i = items.size(); i-- > 0;) {
+      auto m = items[i].as_map();
+      if (m && doomed(*m)) (void)txn.remove(*list, i);
+    }
+  };
+  std::unordered_set<std::string> removed_annotations;
+  remove_where(keys::kAnnotations, [&](const ObjId& m) {
+    if (read_string(doc, m, "page-id") != a.id) return false;
+    if (auto id = read_string(doc, m, "id")) removed_annotations.insert(*id);
+    return true;
+  });
+  remove_where(keys::kComments, [&](const ObjId& m) {
+    if (read_string(doc, m, "page-id") == a.id) return true;
+    auto anno = read_string(doc, m, "anno");
+    return anno && removed_annotations.contains(*anno);
+  });
+  remove_where(keys::kSignatures, [&](const ObjId& m) { return read_string(doc, m, "page-id") == a.id; });
+}
+
+}  // namespace pdf_actions

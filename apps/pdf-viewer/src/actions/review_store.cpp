@@ -1,0 +1,312 @@
+#include "actions/review_store.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <unordered_set>
+
+#include "actions/page_plan.h"
+
+namespace pdf_actions {
+
+using docstore::Document;
+using docstore::ObjId;
+
+PagePositions::PagePositions(const std::vector<PagePlanEntry>& displayed) {
+  ids_.reserve(displayed.size());
+  positions_.reserve(displayed.size());
+  for (const auto& entry : displayed) {
+    ids_.push_back(entry.id);
+    positions_.try_emplace(entry.id, ids_.size());
+  }
+}
+
+std::optional<std::uint64_t> PagePositions::position_of(std::string_view entry_id) const {
+  auto it = positions_.find(entry_id);
+  if (it == positions_.end()) return std::nullopt;
+  return it->second;
+}
+
+std::optional<std::string> PagePositions::entry_id_at(std::uint64_t position) const {
+  if (position < 1 || position > ids_.size()) return std::nullopt;
+  return ids_[position - 1];
+}
+
+// ---- typed reads ----
+
+std::optional<std::string> read_string(const Document& doc, const ObjId& map, std::string_view key) {
+  auto v = doc.get(map, key);
+  if (!v) return std::nullopt;
+  if (const std::string* s = v->as_string()) return *s;
+  return std::nullopt;
+}
+
+std::optional<std::int64_t> read_int(const Document& doc, const ObjId& map, std::string_view key) {
+  auto v = doc.get(map, key);
+  return v ? v->as_int() : std::nullopt;
+}
+
+std::optional<double> read_number(const Document& doc, const ObjId& map, std::string_view key) {
+  auto v = doc.get(map, key);
+  if (!v) return std::nullopt;
+  if (auto d = v->as_double()) {
+    // A non-finite coordinate would poison layout and drawing; treat it as absent.
+    if (!std::isfinite(*d)) return std::nullopt;
+    return d;
+  }
+  if (auto i = v->as_int()) return static_cast<double>(*i);
+  return std::nullopt;
+}
+
+std::optional<bool> read_bool(const Document& doc, const ObjId& map, std::string_view key) {
+  auto v = doc.get(map, key);
+  return v ? v->as_bool() : std::nullopt;
+}
+
+std::optional<ObjId> read_list(const Document& doc, const ObjId& map, std::string_view key) {
+  auto v = doc.get(map, key);
+  return v ? v->as_list() : std::nullopt;
+}
+
+std::optional<ObjId> read_map(const Document& doc, const ObjId& map, std::string_view key) {
+  auto v = doc.get(map, key);
+  return v ? v->as_map() : std::nullopt;
+}
+
+std::uint64_t read_record_page(const Document& doc, const ObjId& record, const PagePositions& pages) {
+  if (auto page_id = read_string(doc, record, "page-id")) {
+    if (auto pos = pages.position_of(*page_id)) return *pos;
+  }
+  if (auto page = read_int(doc, record, "page"); page && *page >= 1) return static_cast<std::uint64_t>(*page);
+  return 1;
+}
+
+// ---- points ----
+
+namespace {
+
+bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+
+std::optional<double> parse_decimal(std::string_view text) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return std::nullopt;
+  double value = 0;
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (ec != std::errc() || ptr != end || !std::isfinite(value)) return std::nullopt;
+  return value;
+}
+
+void append_fixed2(std::string& out, double v) {
+  char buf[400];  // %.2f of the largest double is 309 digits plus the fraction
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, 2);
+  if (ec == std::errc()) out.append(buf, end);
+  else out += "0.00";
+}
+
+}  // namespace
+
+std::string format_points(const std::vector<Point>& points) {
+  std::string out;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    if (i) out += ' ';
+    append_fixed2(out, points[i].x);
+    out += ',';
+    append_fixed2(out, points[i].y);
+  }
+  return out;
+}
+
+std::vector<Point> parse_points(std::string_view text) {
+  std::vector<Point> points;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && is_space(text[i])) ++i;
+    std::size_t start = i;
+    while (i < text.size() && !is_space(text[i])) ++i;
+    if (start == i) continue;
+    std::string_view piece = text.substr(start, i - start);
+    const std::size_t comma = piece.find(',');
+    if (comma == std::string_view::npos) continue;
+    std::string_view second = piece.substr(comma + 1);
+    second = second.substr(0, second.find(','));
+    auto x = parse_decimal(piece.substr(0, comma));
+    auto y = parse_decimal(second);
+    if (x && y) points.push_back({*x, *y});
+  }
+  return points;
+}
+
+std::string format_strokes(const std::vector<Stroke>& strokes) {
+  std::string out;
+  for (std::size_t i = 0; i < strokes.size(); ++i) {
+    if (i) out += ';';
+    out += format_points(strokes[i]);
+  }
+  return out;
+}
+
+std::vector<Stroke> parse_strokes(std::string_view text) {
+  std::vector<Stroke> strokes;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t semi = text.find(';', start);
+    strokes.push_back(parse_points(text.substr(start, semi == std::string_view::npos ? text.npos : semi - start)));
+    if (semi == std::string_view::npos) break;
+    start = semi + 1;
+  }
+  return strokes;
+}
+
+// ---- reading the review model ----
+
+namespace {
+
+// The maps of a root list, skipping every other element.
+std::vector<ObjId> root_list_maps(const Document& doc, std::string_view key) {
+  std::vector<ObjId> maps;
+  auto list = read_list(doc, ObjId::root(), key);
+  if (!list) return maps;
+  for (const auto& item : doc.list_items(*list))
+    if (auto m = item.as_map()) maps.push_back(*m);
+  return maps;
+}
+
+}  // namespace
+
+std::vector<Annotation> read_annotations(const Document& doc, const PagePositions& pages) {
+  std::vector<Annotation> out;
+  for (const ObjId& m : root_list_maps(doc, keys::kAnnotations)) {
+    Annotation a;
+    a.id = read_string(doc, m, "id").value_or("");
+    a.page = read_record_page(doc, m, pages);
+    a.color = parse_swatch(read_string(doc, m, "color").value_or(""));
+    a.author = read_string(doc, m, "author").value_or("");
+    const auto kind = read_string(doc, m, "kind");
+    auto num = [&](std::string_view k) { return read_number(doc, m, k).value_or(0); };
+    if (kind == "highlight") {
+      a.geom = AnnoGeom::Highlight{num("x"), num("y"), num("w"), num("h")};
+    } else if (kind == "ink") {
+      a.geom = AnnoGeom::Ink{parse_points(read_string(doc, m, "points").value_or(""))};
+    } else {
+      a.geom = AnnoGeom::Note{num("x"), num("y")};
+    }
+    out.push_back(std::move(a));
+  }
+  return out;
+}
+
+std::vector<Comment> read_comments(const Document& doc, const PagePositions& pages) {
+  std::vector<Comment> out;
+  for (const ObjId& m : root_list_maps(doc, keys::kComments)) {
+    Comment c;
+    c.id = read_string(doc, m, "id").value_or("");
+    c.anno = read_string(doc, m, "anno");
+    c.page = read_record_page(doc, m, pages);
+    c.author = read_string(doc, m, "author").value_or("");
+    c.body = read_string(doc, m, "body").value_or("");
+    c.created = read_int(doc, m, "created").value_or(0);
+    c.resolved = read_bool(doc, m, "resolved").value_or(false);
+    if (auto replies = read_list(doc, m, "replies")) {
+      std::unordered_set<std::string> seen;
+      for (const auto& item : doc.list_items(*replies)) {
+        auto r = item.as_map();
+        if (!r) continue;
+        Reply reply;
+        auto id = read_string(doc, *r, "id");
+        reply.id = id ? std::move(*id) : "legacy:" + c.id + ":" + r->to_string();
+        if (!seen.insert(reply.id).second) continue;
+        reply.author = read_string(doc, *r, "author").value_or("");
+        reply.body = read_string(doc, *r, "body").value_or("");
+        c.replies.push_back(std::move(reply));
+      }
+    }
+    out.push_back(std::move(c));
+  }
+  std::stable_sort(out.begin(), out.end(), [](const Comment& a, const Comment& b) { return a.created < b.created; });
+  return out;
+}
+
+std::vector<Signature> read_signatures(const Document& doc, const PagePositions& pages) {
+  std::vector<Signature> out;
+  for (const ObjId& m : root_list_maps(doc, keys::kSignatures)) {
+    Signature s;
+    s.id = read_string(doc, m, "id").value_or("");
+    s.page = read_record_page(doc, m, pages);
+    s.x = read_number(doc, m, "x").value_or(0);
+    s.y = read_number(doc, m, "y").value_or(0);
+    s.w = read_number(doc, m, "w").value_or(kDefaultSignatureWidth);
+    s.h = read_number(doc, m, "h").value_or(kDefaultSignatureHeight);
+    s.signer = read_string(doc, m, "signer").value_or("");
+    s.date = read_string(doc, m, "date").value_or("");
+    if (read_string(doc, m, "ink") == "drawn") s.strokes = parse_strokes(read_string(doc, m, "strokes").value_or(""));
+    out.push_back(std::move(s));
+  }
+  return out;
+}
+
+std::vector<Annotation> read_annotations(const Document& doc) {
+  return read_annotations(doc, PagePositions(derive_page_plan(doc)));
+}
+std::vector<Comment> read_comments(const Document& doc) {
+  return read_comments(doc, PagePositions(derive_page_plan(doc)));
+}
+std::vector<Signature> read_signatures(const Document& doc) {
+  return read_signatures(doc, PagePositions(derive_page_plan(doc)));
+}
+
+ReviewModel read_review_model(const Document& doc) {
+  const PagePositions pages(derive_page_plan(doc));
+  return ReviewModel{read_annotations(doc, pages), read_comments(doc, pages), read_signatures(doc, pages)};
+}
+
+// ---- writing ----
+
+namespace {
+
+velyn::Result<ObjId> get_or_create_root(docstore::Transaction& txn, std::string_view key, docstore::ObjType type) {
+  if (auto v = txn.document().get(ObjId::root(), key)) {
+    if (auto ref = v->as_object(); ref && ref->type == type) return ref->id;
+  }
+  return txn.put_object(ObjId::root(), key, type);
+}
+
+}  // namespace
+
+velyn::Result<ObjId> get_or_create_root_list(docstore::Transaction& txn, std::string_view key) {
+  return get_or_create_root(txn, key, docstore::ObjType::List);
+}
+
+velyn::Result<ObjId> get_or_create_root_map(docstore::Transaction& txn, std::string_view key) {
+  return get_or_create_root(txn, key, docstore::ObjType::Map);
+}
+
+std::optional<FoundRecord> find_record(const Document& doc, std::string_view list_key, std::string_view id) {
+  auto list = read_list(doc, ObjId::root(), list_key);
+  if (!list) return std::nullopt;
+  const auto items = doc.list_items(*list);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    auto m = items[i].as_map();
+    if (!m) continue;
+    if (const auto v = doc.get(*m, "id"); v && v->as_string() && *v->as_string() == id)
+      return FoundRecord{*list, i, *m};
+  }
+  return std::nullopt;
+}
+
+void backfill_page_ids(docstore::Transaction& txn) {
+  const Document& doc = txn.document();
+  const PagePositions pages(derive_page_plan(doc));
+  if (pages.size() == 0) return;
+  for (std::string_view key : {keys::kAnnotations, keys::kComments, keys::kSignatures}) {
+    for (const ObjId& m : root_list_maps(doc, key)) {
+      if (doc.get(m, "page-id")) continue;
+      const auto page = read_int(doc, m, "page").value_or(1);
+      if (page < 1) continue;
+      if (auto entry = pages.entry_id_at(static_cast<std::uint64_t>(page))) (void)txn.put(m, "page-id", *entry);
+    }
+  }
+}
+
+}  // namespace pdf_actions

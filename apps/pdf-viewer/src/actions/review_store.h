@@ -1,0 +1,110 @@
+#pragma once
+// The layout of review state in the shared document, and reading it back.
+//
+// Root keys: "annotations", "comments", "signatures", "page-plan" (lists of
+// maps), "page-plan-tombstones" and "meta" (maps). Reading never writes and
+// never fails: foreign shapes give defaults, non-map elements are skipped.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "actions/review_model.h"
+#include "docstore/document.h"
+
+namespace pdf_actions {
+
+namespace keys {
+inline constexpr std::string_view kAnnotations = "annotations";
+inline constexpr std::string_view kComments = "comments";
+inline constexpr std::string_view kSignatures = "signatures";
+inline constexpr std::string_view kPagePlan = "page-plan";
+inline constexpr std::string_view kPagePlanTombstones = "page-plan-tombstones";
+inline constexpr std::string_view kMeta = "meta";
+inline constexpr std::string_view kPagePlanSeeded = "page-plan-seeded";
+}  // namespace keys
+
+// Signature boxes without a stored size.
+inline constexpr double kDefaultSignatureWidth = 180;
+inline constexpr double kDefaultSignatureHeight = 56;
+
+// Positions (from 1) of the displayed page sequence, by plan entry id.
+class PagePositions {
+ public:
+  PagePositions() = default;
+  explicit PagePositions(const std::vector<PagePlanEntry>& displayed);
+
+  [[nodiscard]] std::optional<std::uint64_t> position_of(std::string_view entry_id) const;
+  [[nodiscard]] std::optional<std::string> entry_id_at(std::uint64_t position) const;
+  [[nodiscard]] std::size_t size() const { return ids_.size(); }
+
+ private:
+  struct Hash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+  };
+  std::vector<std::string> ids_;
+  std::unordered_map<std::string, std::uint64_t, Hash, std::equal_to<>> positions_;  // first position wins
+};
+
+// Each reader derives the displayed sequence itself; read_review_model does it once.
+[[nodiscard]] std::vector<Annotation> read_annotations(const docstore::Document& doc);
+[[nodiscard]] std::vector<Comment> read_comments(const docstore::Document& doc);
+[[nodiscard]] std::vector<Signature> read_signatures(const docstore::Document& doc);
+[[nodiscard]] ReviewModel read_review_model(const docstore::Document& doc);
+
+[[nodiscard]] std::vector<Annotation> read_annotations(const docstore::Document& doc, const PagePositions& pages);
+[[nodiscard]] std::vector<Comment> read_comments(const docstore::Document& doc, const PagePositions& pages);
+[[nodiscard]] std::vector<Signature> read_signatures(const docstore::Document& doc, const PagePositions& pages);
+
+// "1.50,2.00 3.00,4.00": two decimals, pairs separated by one space.
+[[nodiscard]] std::string format_points(const std::vector<Point>& points);
+// Pieces split at white space; a piece whose first two comma-separated parts
+// are decimal numbers is a point, anything else is skipped.
+[[nodiscard]] std::vector<Point> parse_points(std::string_view text);
+// Strokes formatted like points, joined by ";".
+[[nodiscard]] std::string format_strokes(const std::vector<Stroke>& strokes);
+[[nodiscard]] std::vector<Stroke> parse_strokes(std::string_view text);
+
+// ---- small typed reads of one map, tolerant of every stored type ----
+[[nodiscard]] std::optional<std::string> read_string(const docstore::Document& doc, const docstore::ObjId& map,
+                                                     std::string_view key);
+[[nodiscard]] std::optional<std::int64_t> read_int(const docstore::Document& doc, const docstore::ObjId& map,
+                                                   std::string_view key);
+// Floats, and integers read as floats.
+[[nodiscard]] std::optional<double> read_number(const docstore::Document& doc, const docstore::ObjId& map,
+                                                std::string_view key);
+[[nodiscard]] std::optional<bool> read_bool(const docstore::Document& doc, const docstore::ObjId& map,
+                                            std::string_view key);
+[[nodiscard]] std::optional<docstore::ObjId> read_list(const docstore::Document& doc, const docstore::ObjId& map,
+                                                       std::string_view key);
+[[nodiscard]] std::optional<docstore::ObjId> read_map(const docstore::Document& doc, const docstore::ObjId& map,
+                                                      std::string_view key);
+
+// The page of a stored record: its "page-id" position when displayed, else its
+// "page" when at least 1, else 1.
+[[nodiscard]] std::uint64_t read_record_page(const docstore::Document& doc, const docstore::ObjId& record,
+                                             const PagePositions& pages);
+
+// ---- writing ----
+// The list or map at a root key; anything else there is replaced by a new empty
+// object of the right type. Fails only when the store refuses the write.
+velyn::Result<docstore::ObjId> get_or_create_root_list(docstore::Transaction& txn, std::string_view key);
+velyn::Result<docstore::ObjId> get_or_create_root_map(docstore::Transaction& txn, std::string_view key);
+
+// Index and id of the first map in the root list `list_key` whose "id" is `id`.
+struct FoundRecord {
+  docstore::ObjId list;
+  std::size_t index = 0;
+  docstore::ObjId record;
+};
+[[nodiscard]] std::optional<FoundRecord> find_record(const docstore::Document& doc, std::string_view list_key,
+                                                     std::string_view id);
+
+// Gives every annotation, comment and signature without "page-id" the id of
+// the entry displayed at its "page" (1 when missing), if there is one.
+void backfill_page_ids(docstore::Transaction& txn);
+
+}  // namespace pdf_actions
