@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "app/ui/empty_screen.h"
+#include "app/ui/toolbar.h"
 #include "velyn_ui/scene.h"
 #include "velyn_ui/text_renderer.h"
 #include "velyn_ui/theme.h"
@@ -53,10 +54,6 @@ EmptyState empty_state_of(const PdfApp& app) {
   return EmptyState::Empty;
 }
 
-void draw_toolbar_background(velyn_ui::Scene& scene, const velyn_ui::Theme& theme, const velyn_ui::Rect& toolbar) {
-  scene.fill_rect(toolbar, theme.colors.surface);
-  scene.fill_rect({toolbar.x0, toolbar.y1 - 1, toolbar.x1, toolbar.y1}, theme.colors.border);
-}
 
 }  // namespace
 
@@ -69,7 +66,15 @@ void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
     const bool hovered = pointer && open_button_rect(regions.canvas).contains(*pointer);
     draw_empty_screen(scene, ctx.text, theme, regions.canvas, state, open_error.value_or(""), hovered);
   }
-  draw_toolbar_background(scene, theme, regions.toolbar);
+  ToolbarView view;
+  view.thumbnails_open = panels.thumbnails_open;
+  view.sidebar_open = panels.sidebar_open;
+  view.search_open = panels.search_open;
+  view.opening = pending_open.has_value();
+  view.document_loaded = document_loaded;
+  view.tool = tool;
+  view.pointer = pointer;
+  draw_toolbar(scene, ctx.text, theme, regions.toolbar, compute_toolbar_layout(regions.toolbar, scale, tool), view);
 }
 
 velyn_ui::Handled PdfApp::handle_event(const velyn_ui::Event& event, docstore::Document&, velyn_ui::FrameContext&) {

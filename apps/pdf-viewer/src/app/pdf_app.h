@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "app/tool.h"
 #include "app/ui/frame_layout.h"
 #include "velyn_ui/geometry.h"
 #include "velyn_ui/widget.h"
@@ -32,6 +33,9 @@ struct PdfApp final : velyn_ui::Widget {
   FrameLayout regions;  // the last layout pass
   double scale = 1.0;  // interface scale of the last layout
   std::optional<velyn_ui::Point> pointer;
+
+  // Tools
+  Tool tool = Tool::Select;
 
   // Status
   std::optional<std::string> status;

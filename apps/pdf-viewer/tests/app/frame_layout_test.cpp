@@ -5,6 +5,7 @@
 #include "app/pdf_app.h"
 #include "app/ui/empty_screen.h"
 #include "app/ui/frame_layout.h"
+#include "app/ui/toolbar.h"
 #include "docstore/document.h"
 #include "velyn_ui/headless.h"
 
@@ -65,6 +66,39 @@ TEST(FrameLayout, NarrowTransitionsMovePanelsAndNoDocumentClosesThem) {
   p.thumbnails_open = true;
   pdf_app::update_panels(p, {0, 0, 1200, 800}, false);  // no document: forced closed
   EXPECT_FALSE(p.thumbnails_open || p.sidebar_open);
+}
+
+TEST(ToolbarLayout, ZoomLabelFitWidthAndSwatchesDependOnSpace) {
+  using pdf_app::Tool;
+  struct Case {
+    double width;
+    double scale;
+    Tool tool;
+    bool label;
+    double fit_width;
+    bool swatches;
+  };
+  const Case cases[] = {
+      {1280, 1.0, Tool::Highlight, true, 40, true},
+      {1280, 1.0, Tool::Select, true, 40, false},
+      {1280, 1.0, Tool::Sign, true, 40, false},
+      {1280, 1.3, Tool::Draw, false, 40, true},
+      {700, 1.3, Tool::Note, false, 40, false},  // swatches would end within 10 of Zoom out
+      {900, 1.0, Tool::Note, true, 40, true},
+      {639, 1.0, Tool::Highlight, false, 34, false},  // too narrow for swatches 10 clear of Zoom out
+      {640, 1.0, Tool::Select, true, 40, false},
+  };
+  for (const auto& c : cases) {
+    const auto l = pdf_app::compute_toolbar_layout({0, 0, c.width, 56}, c.scale, c.tool);
+    EXPECT_EQ(l.zoom_label.has_area(), c.label) << c.width << " @" << c.scale;
+    EXPECT_DOUBLE_EQ(l.fit.width(), c.fit_width);
+    EXPECT_EQ(!l.swatches.empty(), c.swatches) << c.width;
+    if (!c.label) {
+      EXPECT_DOUBLE_EQ(l.zoom_out.x1, l.zoom_in.x0);
+    }
+    EXPECT_GE(l.tools[0].second.x0, 138);  // never closer than 8 to Save
+    EXPECT_DOUBLE_EQ(l.sidebar.x1, c.width - 16);
+  }
 }
 
 // Counts pixels of `rect` within `tolerance` (per channel, 0..1) of `color`.
