@@ -1,7 +1,9 @@
 #include "app/launch.h"
 
 #include "app/identity.h"
+#include "actions/viewer_dispatch.h"
 #include "app/pdf_app.h"
+#include "velyn_actions/registry.h"
 #include "docstore/document.h"
 #include "velyn_ui/headless.h"
 #include "velyn_ui/persist/open_room.h"
@@ -63,8 +65,13 @@ velyn::Result<velyn_ui::launch::LegacyLaunchInputs> launch_app(const velyn_ui::l
   if (!room) return std::unexpected(room.error());
   velyn_ui::state::State state;
   auto viewer = build_app(args);
+  auto registry = std::make_shared<velyn_actions::ActionRegistry>();
+  if (auto registered = pdf_actions::register_viewer_actions(*registry); !registered) {
+    return std::unexpected(registered.error());
+  }
   return velyn_ui::launch::LegacyLaunchInputs(std::move(state), std::move(viewer), std::move(room->companion))
-      .with_records(std::move(identity), std::move(room->records));
+      .with_records(std::move(identity), std::move(room->records))
+      .with_registry(std::move(registry));
 }
 
 velyn::Result<void> launch_shot(const velyn_ui::launch::LaunchArgs& args) {
