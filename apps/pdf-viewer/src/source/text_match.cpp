@@ -36,15 +36,23 @@ std::string_view trim(std::string_view text) {
   return text.substr(begin, std::min(end, text.size()) - begin);
 }
 
-// Appends the lowercase mapping of the character at `p` (of `len` bytes).
+// Appends the lowercase mapping of the character at `p` (of `len` bytes): the
+// unconditional full mapping, which differs from the simple one only for U+0130.
+// Context rules (final sigma) are left out on purpose: a lone capital sigma
+// must fold to the same letter as a lower-case one typed in a query.
 void append_folded(std::string& out, const char* p, std::size_t len) {
   if (len == 1 && static_cast<unsigned char>(*p) < 0x80) {
     out.push_back(static_cast<char>(g_ascii_tolower(*p)));
     return;
   }
-  gchar* lower = g_utf8_strdown(p, static_cast<gssize>(len));
-  out.append(lower);
-  g_free(lower);
+  const gunichar c = g_utf8_get_char(p);
+  if (c == 0x130) {
+    out.append("i\xcc\x87");
+    return;
+  }
+  char buffer[6];
+  const int written = g_unichar_to_utf8(g_unichar_tolower(c), buffer);
+  out.append(buffer, static_cast<std::size_t>(written));
 }
 
 // Length of the character at `pos`; malformed bytes count as single characters.

@@ -43,9 +43,10 @@ struct BlockMatch {
 };
 
 // Case folding the matcher relies on: each character replaced by its full
-// Unicode lowercase mapping (GLib's), character by character, so that the
-// folded text's offsets can be mapped back. The search catalogue's
-// normalisation must fold the same way.
+// Unicode lowercase mapping without context rules (g_unichar_tolower, and
+// U+0130 to "i" + U+0307), character by character, so that the folded text's
+// offsets can be mapped back. The search catalogue's normalisation must fold
+// the same way.
 std::string fold_case(std::string_view text);
 
 // Ascending, non-overlapping byte ranges of `query` (trimmed) in `text`, at
