@@ -73,9 +73,15 @@ struct SqliteRoom::Db {
   }
 
   velyn::Result<std::int64_t> current_version() {
+    // Reset at once: a statement left open would pin a read snapshot, and a
+    // later write from this connection would then fail with SQLITE_BUSY.
+    if (sqlite3_step(version) != SQLITE_ROW) {
+      sqlite3_reset(version);
+      return error("reading data_version");
+    }
+    const std::int64_t v = sqlite3_column_int64(version, 0);
     sqlite3_reset(version);
-    if (sqlite3_step(version) != SQLITE_ROW) return error("reading data_version");
-    return sqlite3_column_int64(version, 0);
+    return v;
   }
 };
 
@@ -125,8 +131,6 @@ velyn::Result<std::unique_ptr<SqliteRoom>> SqliteRoom::open(const std::filesyste
   if (*app_id != kApplicationId && (*app_id != 0 || *tables != 0)) {
     return velyn::fail("room " + db->name + ": the file is a database of another kind, not a room");
   }
-  if (auto ok = db->exec("PRAGMA journal_mode=WAL", "switching to WAL"); !ok) return std::unexpected(ok.error());
-  if (auto ok = db->exec("PRAGMA synchronous=NORMAL", "setting synchronous"); !ok) return std::unexpected(ok.error());
   if (*tables == 0) {
     if (auto ok = db->exec("BEGIN IMMEDIATE", "creating the schema"); !ok) return std::unexpected(ok.error());
     const std::string create = std::string(kSchema) + "PRAGMA application_id=" + std::to_string(kApplicationId) +
@@ -151,6 +155,8 @@ velyn::Result<std::unique_ptr<SqliteRoom>> SqliteRoom::open(const std::filesyste
     const std::string verdict = column_text(check.stmt, 0);
     if (verdict != "ok") return velyn::fail("room " + db->name + ": the file is corrupt: " + verdict);
   }
+  if (auto ok = db->exec("PRAGMA journal_mode=WAL", "switching to WAL"); !ok) return std::unexpected(ok.error());
+  if (auto ok = db->exec("PRAGMA synchronous=NORMAL", "setting synchronous"); !ok) return std::unexpected(ok.error());
   if (sqlite3_prepare_v2(db->db,
                          "INSERT OR IGNORE INTO changes(record_id, hash, actor, seq, bytes) VALUES(?,?,?,?,?)", -1,
                          &db->append, nullptr) != SQLITE_OK ||
