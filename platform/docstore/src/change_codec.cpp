@@ -249,12 +249,14 @@ velyn::Result<Change> decode_change(std::span<const std::uint8_t> bytes) {
   if (c.start_op > UINT64_MAX - op_count) return bad("op counters overflow");
   c.ops.resize(static_cast<std::size_t>(op_count));
 
+  std::vector<bool> used(actors.size(), false);
   auto read_id = [&](OpId& id) -> bool {
     if (!r.uleb(id.counter)) return false;
     if (id.counter == 0) return true;
     std::uint64_t index;
     if (!r.uleb(index) || index >= actors.size()) return false;
     id.actor = actors[static_cast<std::size_t>(index)];
+    used[static_cast<std::size_t>(index)] = true;
     return true;
   };
 
@@ -317,6 +319,8 @@ velyn::Result<Change> decode_change(std::span<const std::uint8_t> bytes) {
     }
   }
   if (r.left()) return bad("trailing bytes");
+  // Only the author may go unnamed, so one change has one encoding.
+  if (std::find(used.begin() + 1, used.end(), false) != used.end()) return bad("unused actor");
 
   // The hash names these exact bytes. A second encoding of the same ops would
   // hash differently and then be refused for reusing its actor's sequence number.
