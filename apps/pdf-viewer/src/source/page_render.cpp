@@ -24,10 +24,11 @@ void bgra_to_rgba(const std::uint8_t* source, int stride, std::uint32_t width, s
     const std::uint8_t* row = source + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride);
     std::uint8_t* out = target + static_cast<std::size_t>(y) * width * 4;
     for (std::uint32_t x = 0; x < width; ++x) {
-      out[0] = row[2];
-      out[1] = row[1];
-      out[2] = row[0];
-      out[3] = row[3];
+      const std::uint8_t b = row[0], g = row[1], r = row[2], a = row[3];  // may alias out
+      out[0] = r;
+      out[1] = g;
+      out[2] = b;
+      out[3] = a;
       row += 4;
       out += 4;
     }
@@ -55,7 +56,11 @@ std::optional<Image> render_page(WorkerDocument& doc, std::uint64_t page_index, 
   const int width = static_cast<int>(*pixel_width);
   const int height = static_cast<int>(std::lround(size->height * width / size->width));
   if (width < 1 || height < 1) return std::nullopt;
-  PdfiumBitmap bitmap(api.FPDFBitmap_Create(width, height, 1), PdfiumBitmapCloser{&api});
+  // PDFium renders straight into the image's own buffer (tightly packed BGRA),
+  // which is then reordered to RGBA in place: no second copy of the pixels.
+  auto rgba = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(width) * height * 4);
+  PdfiumBitmap bitmap(api.FPDFBitmap_CreateEx(width, height, kFpdfBitmapBgra, rgba->data(), width * 4),
+                      PdfiumBitmapCloser{&api});
   if (!bitmap) return std::nullopt;
   api.FPDFBitmap_FillRect(bitmap.get(), 0, 0, width, height, 0xFFFFFFFF);
   api.FPDF_RenderPageBitmap(bitmap.get(), page.get(), 0, 0, width, height, 0, kFpdfRenderAnnotations);
@@ -63,16 +68,12 @@ std::optional<Image> render_page(WorkerDocument& doc, std::uint64_t page_index, 
     emit_profile_line(fmt::format("[pdf-profile]   render page {} @ {}px: {:.1f}ms", page_index + 1, width,
                                   elapsed_ms(started)));
   }
-
-  const int stride = api.FPDFBitmap_GetStride(bitmap.get());
-  const auto* buffer = static_cast<const std::uint8_t*>(api.FPDFBitmap_GetBuffer(bitmap.get()));
-  if (buffer == nullptr || api.FPDFBitmap_GetWidth(bitmap.get()) != width ||
-      api.FPDFBitmap_GetHeight(bitmap.get()) != height || stride < width * 4) {
+  if (api.FPDFBitmap_GetBuffer(bitmap.get()) != rgba->data() || api.FPDFBitmap_GetWidth(bitmap.get()) != width ||
+      api.FPDFBitmap_GetHeight(bitmap.get()) != height || api.FPDFBitmap_GetStride(bitmap.get()) != width * 4) {
     return std::nullopt;
   }
-  auto rgba = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(width) * height * 4);
-  bgra_to_rgba(buffer, stride, *pixel_width, static_cast<std::uint32_t>(height), rgba->data());
   bitmap.reset();
+  bgra_to_rgba(rgba->data(), width * 4, *pixel_width, static_cast<std::uint32_t>(height), rgba->data());
 
   Image image{*pixel_width, static_cast<std::uint32_t>(height), std::move(rgba)};
   if (image.rgba->size() != image.byte_size()) return std::nullopt;

@@ -19,7 +19,8 @@ std::optional<std::uint32_t> render_pixel_width(PageSize size, std::uint32_t req
 // The image of plan position `page_index`, or nothing when it cannot be made.
 std::optional<Image> render_page(WorkerDocument& doc, std::uint64_t page_index, std::uint32_t requested_width);
 
-// PDFium's native BGRA rows (with stride) to tightly packed RGBA.
+// PDFium's native BGRA rows (with stride) to tightly packed RGBA; `target`
+// may be `source` when the stride is width * 4.
 void bgra_to_rgba(const std::uint8_t* source, int stride, std::uint32_t width, std::uint32_t height,
                   std::uint8_t* target);
 
