@@ -27,9 +27,10 @@ double stored_float(double v) { return std::isfinite(v) ? v : 0.0; }
 
 std::string canonical_color(std::string_view text) { return std::string(swatch_name(parse_swatch(text))); }
 
-// Appends a new map to a root list and returns it.
+// Appends a new map after the last record of the root lists and returns it.
 std::optional<ObjId> append_record(Transaction& txn, std::string_view list_key) {
-  auto list = get_or_create_root_list(txn, list_key);
+  const auto lists = root_objects(txn.document(), list_key, docstore::ObjType::List);
+  auto list = lists.empty() ? get_or_create_root_list(txn, list_key) : velyn::Result<ObjId>(lists.back());
   if (!list) return std::nullopt;
   auto m = txn.insert_object(*list, txn.document().length(*list), docstore::ObjType::Map);
   if (!m) return std::nullopt;
@@ -78,16 +79,12 @@ void add_annotation(Transaction& txn, const std::string& id, std::uint64_t page,
   put_geometry(txn, *m, geom);
 }
 
-// Removes every comment whose "anno" is `anno_id`, last first so indexes hold.
+// Removes every comment whose "anno" is `anno_id`.
 void remove_comments_of(Transaction& txn, std::string_view anno_id) {
   const Document& doc = txn.document();
-  auto list = read_list(doc, ObjId::root(), keys::kComments);
-  if (!list) return;
-  const auto items = doc.list_items(*list);
-  for (std::size_t i = items.size(); i-- > 0;) {
-    auto m = items[i].as_map();
-    if (m && read_string(doc, *m, "anno") == anno_id) (void)txn.remove(*list, i);
-  }
+  auto elements = root_list_elements(doc, keys::kComments);
+  std::erase_if(elements, [&](const ListElement& e) { return read_string(doc, e.map, "anno") != anno_id; });
+  remove_elements(txn, elements);
 }
 
 void delete_annotation(Transaction& txn, const std::string& id) {

@@ -28,20 +28,15 @@ bool is_valid_imported_page(const ImportedPage& page) {
 namespace {
 
 struct RawElement {
-  std::size_t index = 0;  // position among the list's visible elements
-  ObjId map;
+  ListElement at;
   std::string id;
 };
 
-// Every map element of "page-plan" with a string "id", in list order.
-std::vector<RawElement> raw_elements(const Document& doc, const ObjId& list) {
+// Every map element of the "page-plan" lists with a string "id", in order.
+std::vector<RawElement> raw_elements(const Document& doc) {
   std::vector<RawElement> out;
-  const auto items = doc.list_items(list);
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    auto m = items[i].as_map();
-    if (!m) continue;
-    if (auto id = read_string(doc, *m, "id")) out.push_back({i, *m, std::move(*id)});
-  }
+  for (auto& e : root_list_elements(doc, keys::kPagePlan))
+    if (auto id = read_string(doc, e.map, "id")) out.push_back({e, std::move(*id)});
   return out;
 }
 
@@ -52,9 +47,29 @@ const RawElement* find_raw(const std::vector<RawElement>& raw, std::string_view 
 }
 
 bool is_tombstoned(const Document& doc, std::string_view id) {
-  auto tombs = read_map(doc, ObjId::root(), keys::kPagePlanTombstones);
-  return tombs && doc.get(*tombs, id).has_value();
+  for (const ObjId& tombs : root_objects(doc, keys::kPagePlanTombstones, docstore::ObjType::Map))
+    if (doc.get(tombs, id)) return true;
+  return false;
 }
+
+// Where "the end of the plan" is: after the last element of the last list.
+struct InsertionPoint {
+  ObjId list;
+  std::size_t index = 0;
+};
+std::optional<InsertionPoint> plan_end(Transaction& txn) {
+  const auto lists = root_objects(txn.document(), keys::kPagePlan, docstore::ObjType::List);
+  if (!lists.empty()) return InsertionPoint{lists.back(), txn.document().length(lists.back())};
+  auto made = get_or_create_root_list(txn, keys::kPagePlan);
+  if (!made) return std::nullopt;
+  return InsertionPoint{*made, 0};
+}
+std::optional<InsertionPoint> plan_front(Transaction& txn) {
+  auto list = get_or_create_root_list(txn, keys::kPagePlan);
+  if (!list) return std::nullopt;
+  return InsertionPoint{*list, 0};
+}
+InsertionPoint after(const RawElement& anchor) { return {anchor.at.list, anchor.at.index + 1}; }
 
 // Reads one stored entry; nullopt when it is not displayable on its own terms
 // (tombstones and repeats are the caller's concern).
@@ -95,33 +110,29 @@ void write_entry(Transaction& txn, const ObjId& m, const std::string& id, std::u
   (void)txn.put(m, "page-height-milli", static_cast<std::int64_t>(imported->height_milli));
 }
 
-void insert_entry(Transaction& txn, const ObjId& list, std::size_t index, const std::string& id,
-                  std::uint64_t source_page, const std::optional<ImportedPage>& imported) {
-  auto m = txn.insert_object(list, index, docstore::ObjType::Map);
+void insert_entry(Transaction& txn, const InsertionPoint& at, const std::string& id, std::uint64_t source_page,
+                  const std::optional<ImportedPage>& imported) {
+  auto m = txn.insert_object(at.list, at.index, docstore::ObjType::Map);
   if (m) write_entry(txn, *m, id, source_page, imported);
 }
 
-// Removes every element of `list` whose "id" is `id`, last first so indexes hold.
-void remove_raw(Transaction& txn, const ObjId& list, std::string_view id) {
-  const auto raw = raw_elements(txn.document(), list);
-  for (auto it = raw.rbegin(); it != raw.rend(); ++it)
-    if (it->id == id) (void)txn.remove(list, it->index);
+// Removes every element whose "id" is `id`.
+void remove_raw(Transaction& txn, std::string_view id) {
+  std::vector<ListElement> doomed;
+  for (const auto& e : raw_elements(txn.document()))
+    if (e.id == id) doomed.push_back(e.at);
+  remove_elements(txn, doomed);
 }
 
 }  // namespace
 
 std::vector<PagePlanEntry> derive_page_plan(const Document& doc) {
   std::vector<PagePlanEntry> out;
-  auto list = read_list(doc, ObjId::root(), keys::kPagePlan);
-  if (!list) return out;
-  auto tombs = read_map(doc, ObjId::root(), keys::kPagePlanTombstones);
   std::unordered_set<std::string> taken;
-  for (const auto& item : doc.list_items(*list)) {
-    auto m = item.as_map();
-    if (!m) continue;
-    auto entry = read_entry(doc, *m);
+  for (const auto& element : root_list_elements(doc, keys::kPagePlan)) {
+    auto entry = read_entry(doc, element.map);
     if (!entry) continue;
-    if (tombs && doc.get(*tombs, entry->id)) continue;
+    if (is_tombstoned(doc, entry->id)) continue;
     if (!taken.insert(entry->id).second) continue;
     out.push_back(std::move(*entry));
   }
@@ -134,35 +145,45 @@ void seed_page_plan(Transaction& txn, std::uint64_t page_count) {
   auto meta = get_or_create_root_map(txn, keys::kMeta);
   if (!list || !meta) return;
   const Document& doc = txn.document();
-  if (read_bool(doc, *meta, keys::kPagePlanSeeded) == true) return;
+  for (const ObjId& m : root_objects(doc, keys::kMeta, docstore::ObjType::Map))
+    if (read_bool(doc, m, keys::kPagePlanSeeded) == true) return;
   const auto derived = derive_page_plan(doc);
   const bool seeded_elsewhere =
       std::any_of(derived.begin(), derived.end(), [](const PagePlanEntry& e) { return !e.imported; });
   if (!seeded_elsewhere) {
     std::unordered_set<std::string> held;
     for (const auto& e : derived) held.insert(e.id);
-    std::size_t end = doc.length(*list);
-    for (std::uint64_t n = 1; n <= page_count; ++n) {
+    auto at = plan_end(txn);
+    for (std::uint64_t n = 1; at && n <= page_count; ++n) {
       std::string id = seeded_entry_id(n);
       // A deleted page stays deleted: writing its entry again would only add a dead element.
       if (held.contains(id) || is_tombstoned(doc, id)) continue;
-      insert_entry(txn, *list, end++, id, n, std::nullopt);
+      insert_entry(txn, *at, id, n, std::nullopt);
+      ++at->index;
     }
   }
   (void)txn.put(*meta, keys::kPagePlanSeeded, true);
 }
 
+namespace {
+
+std::optional<PagePlanEntry> displayed_entry(const Document& doc, std::string_view id) {
+  for (auto& e : derive_page_plan(doc))
+    if (e.id == id) return std::move(e);
+  return std::nullopt;
+}
+
+}  // namespace
+
 void apply_duplicate_page_plan(Transaction& txn, const PdfViewerAction::DuplicatePagePlan& a) {
   const Document& doc = txn.document();
-  auto list = read_list(doc, ObjId::root(), keys::kPagePlan);
-  if (!list || is_tombstoned(doc, a.new_id)) return;
-  const auto raw = raw_elements(doc, *list);
+  if (is_tombstoned(doc, a.new_id)) return;
+  const auto raw = raw_elements(doc);
   const RawElement* original = find_raw(raw, a.id);
   if (!original || find_raw(raw, a.new_id)) return;
-  const auto derived = derive_page_plan(doc);
-  auto shown = std::find_if(derived.begin(), derived.end(), [&](const PagePlanEntry& e) { return e.id == a.id; });
-  if (shown == derived.end() || shown->source_page != a.source_page || shown->imported != a.imported) return;
-  insert_entry(txn, *list, original->index + 1, a.new_id, a.source_page, a.imported);
+  const auto shown = displayed_entry(doc, a.id);
+  if (!shown || shown->source_page != a.source_page || shown->imported != a.imported) return;
+  insert_entry(txn, after(*original), a.new_id, a.source_page, a.imported);
 }
 
 void apply_import_pages(Transaction& txn, const PdfViewerAction::ImportPages& a) {
@@ -173,51 +194,49 @@ void apply_import_pages(Transaction& txn, const PdfViewerAction::ImportPages& a)
     if (!page.imported || !is_valid_imported_page(*page.imported)) return;
     if (!ids.insert(page.id).second) return;
   }
-  auto list = get_or_create_root_list(txn, keys::kPagePlan);
-  if (!list) return;
   const Document& doc = txn.document();
-  const auto raw = raw_elements(doc, *list);
+  const auto raw = raw_elements(doc);
   for (const auto& page : a.pages)
     if (is_tombstoned(doc, page.id) || find_raw(raw, page.id)) return;
-  std::size_t at = doc.length(*list);
+  std::optional<InsertionPoint> at;
   if (a.after_id) {
-    if (const RawElement* anchor = find_raw(raw, *a.after_id)) at = anchor->index + 1;
+    if (const RawElement* anchor = find_raw(raw, *a.after_id)) at = after(*anchor);
   }
-  for (const auto& page : a.pages) insert_entry(txn, *list, at++, page.id, page.source_page, page.imported);
+  if (!at) at = plan_end(txn);
+  if (!at) return;
+  for (const auto& page : a.pages) {
+    insert_entry(txn, *at, page.id, page.source_page, page.imported);
+    ++at->index;
+  }
 }
 
 void apply_move_page_plan(Transaction& txn, const PdfViewerAction::MovePagePlan& a) {
   const Document& doc = txn.document();
-  auto list = read_list(doc, ObjId::root(), keys::kPagePlan);
-  if (!list || !find_raw(raw_elements(doc, *list), a.id)) return;
-  const auto derived = derive_page_plan(doc);
-  auto shown = std::find_if(derived.begin(), derived.end(), [&](const PagePlanEntry& e) { return e.id == a.id; });
-  if (shown == derived.end()) return;
-  const PagePlanEntry moved = *shown;
-  remove_raw(txn, *list, a.id);
-  std::size_t at = 0;  // the front, unlike ImportPages which appends
+  if (!find_raw(raw_elements(doc), a.id)) return;
+  const auto moved = displayed_entry(doc, a.id);
+  if (!moved) return;
+  remove_raw(txn, a.id);
+  std::optional<InsertionPoint> at;
   if (a.after_id) {
-    const auto raw = raw_elements(doc, *list);
-    if (const RawElement* anchor = find_raw(raw, *a.after_id)) at = anchor->index + 1;
+    const auto raw = raw_elements(doc);
+    if (const RawElement* anchor = find_raw(raw, *a.after_id)) at = after(*anchor);
   }
-  insert_entry(txn, *list, at, moved.id, moved.source_page, moved.imported);
+  if (!at) at = plan_front(txn);  // the front, unlike ImportPages which appends
+  if (!at) return;
+  insert_entry(txn, *at, moved->id, moved->source_page, moved->imported);
 }
 
 void apply_delete_page_plan(Transaction& txn, const PdfViewerAction::DeletePagePlan& a) {
   const Document& doc = txn.document();
   if (derive_page_plan(doc).size() <= 1) return;  // the last page cannot be deleted
   if (auto tombs = get_or_create_root_map(txn, keys::kPagePlanTombstones)) (void)txn.put(*tombs, a.id, true);
-  if (auto list = read_list(doc, ObjId::root(), keys::kPagePlan)) remove_raw(txn, *list, a.id);
+  remove_raw(txn, a.id);
 
   // Markup of the page goes with it; comments anchored to its annotations too.
   auto remove_where = [&](std::string_view key, auto&& doomed) {
-    auto list = read_list(doc, ObjId::root(), key);
-    if (!list) return;
-    const auto items = doc.list_items(*list);
-    for (std::size_t i = items.size(); i-- > 0;) {
-      auto m = items[i].as_map();
-      if (m && doomed(*m)) (void)txn.remove(*list, i);
-    }
+    auto elements = root_list_elements(doc, key);
+    std::erase_if(elements, [&](const ListElement& e) { return !doomed(e.map); });
+    remove_elements(txn, elements);
   };
   std::unordered_set<std::string> removed_annotations;
   remove_where(keys::kAnnotations, [&](const ObjId& m) {

@@ -159,17 +159,37 @@ std::vector<Stroke> parse_strokes(std::string_view text) {
   return strokes;
 }
 
+// ---- root objects ----
+
+std::vector<ObjId> root_objects(const Document& doc, std::string_view key, docstore::ObjType type) {
+  std::vector<ObjId> out;
+  for (const auto& v : doc.get_conflicts(ObjId::root(), key)) {
+    if (auto ref = v.as_object(); ref && ref->type == type) out.push_back(ref->id);
+  }
+  return out;
+}
+
+std::vector<ListElement> root_list_elements(const Document& doc, std::string_view key) {
+  std::vector<ListElement> out;
+  for (const ObjId& list : root_objects(doc, key, docstore::ObjType::List)) {
+    const auto items = doc.list_items(list);
+    for (std::size_t i = 0; i < items.size(); ++i)
+      if (auto m = items[i].as_map()) out.push_back({list, i, *m});
+  }
+  return out;
+}
+
+void remove_elements(docstore::Transaction& txn, const std::vector<ListElement>& elements) {
+  for (auto it = elements.rbegin(); it != elements.rend(); ++it) (void)txn.remove(it->list, it->index);
+}
+
 // ---- reading the review model ----
 
 namespace {
 
-// The maps of a root list, skipping every other element.
 std::vector<ObjId> root_list_maps(const Document& doc, std::string_view key) {
   std::vector<ObjId> maps;
-  auto list = read_list(doc, ObjId::root(), key);
-  if (!list) return maps;
-  for (const auto& item : doc.list_items(*list))
-    if (auto m = item.as_map()) maps.push_back(*m);
+  for (const auto& e : root_list_elements(doc, key)) maps.push_back(e.map);
   return maps;
 }
 
@@ -266,9 +286,8 @@ ReviewModel read_review_model(const Document& doc) {
 namespace {
 
 velyn::Result<ObjId> get_or_create_root(docstore::Transaction& txn, std::string_view key, docstore::ObjType type) {
-  if (auto v = txn.document().get(ObjId::root(), key)) {
-    if (auto ref = v->as_object(); ref && ref->type == type) return ref->id;
-  }
+  const auto existing = root_objects(txn.document(), key, type);
+  if (!existing.empty()) return existing.front();
   return txn.put_object(ObjId::root(), key, type);
 }
 
@@ -283,14 +302,9 @@ velyn::Result<ObjId> get_or_create_root_map(docstore::Transaction& txn, std::str
 }
 
 std::optional<FoundRecord> find_record(const Document& doc, std::string_view list_key, std::string_view id) {
-  auto list = read_list(doc, ObjId::root(), list_key);
-  if (!list) return std::nullopt;
-  const auto items = doc.list_items(*list);
-  for (std::size_t i = 0; i < items.size(); ++i) {
-    auto m = items[i].as_map();
-    if (!m) continue;
-    if (const auto v = doc.get(*m, "id"); v && v->as_string() && *v->as_string() == id)
-      return FoundRecord{*list, i, *m};
+  for (const auto& e : root_list_elements(doc, list_key)) {
+    if (const auto v = doc.get(e.map, "id"); v && v->as_string() && *v->as_string() == id)
+      return FoundRecord{e.list, e.index, e.map};
   }
   return std::nullopt;
 }

@@ -88,18 +88,36 @@ class PagePositions {
 [[nodiscard]] std::uint64_t read_record_page(const docstore::Document& doc, const docstore::ObjId& record,
                                              const PagePositions& pages);
 
+// ---- root objects ----
+// Two instances that create a root list before they meet both put one at the
+// key; the store keeps both as a conflict. Readers see every such object,
+// winner first, so no instance's records are lost to the conflict.
+[[nodiscard]] std::vector<docstore::ObjId> root_objects(const docstore::Document& doc, std::string_view key,
+                                                        docstore::ObjType type);
+
+// One map element of a root list.
+struct ListElement {
+  docstore::ObjId list;
+  std::size_t index = 0;  // among the list's visible elements
+  docstore::ObjId map;
+};
+// The map elements of every list at a root key, list by list, in list order.
+[[nodiscard]] std::vector<ListElement> root_list_elements(const docstore::Document& doc, std::string_view key);
+
 // ---- writing ----
-// The list or map at a root key; anything else there is replaced by a new empty
-// object of the right type. Fails only when the store refuses the write.
+// The list or map at a root key (the first of root_objects); anything else
+// there is replaced by a new empty object of the right type. Fails only when the store refuses the write.
 velyn::Result<docstore::ObjId> get_or_create_root_list(docstore::Transaction& txn, std::string_view key);
 velyn::Result<docstore::ObjId> get_or_create_root_map(docstore::Transaction& txn, std::string_view key);
 
-// Index and id of the first map in the root list `list_key` whose "id" is `id`.
+// The first map of the root lists at `list_key` whose "id" is `id`.
 struct FoundRecord {
   docstore::ObjId list;
   std::size_t index = 0;
   docstore::ObjId record;
 };
+// Removes the elements, last first so that the indexes of the rest hold.
+void remove_elements(docstore::Transaction& txn, const std::vector<ListElement>& elements);
 [[nodiscard]] std::optional<FoundRecord> find_record(const docstore::Document& doc, std::string_view list_key,
                                                      std::string_view id);
 
