@@ -1,0 +1,111 @@
+// The review model at scale: a shared document with 10,000 annotations, 2,000
+// comments with 3 replies each and 200 signatures. Prints the time of one full
+// read and of one dispatched AddAnnotation (encode, apply, commit, append to an
+// SQLite room).
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <unistd.h>
+#include <string>
+#include <vector>
+
+#include "actions/apply.h"
+#include "actions/page_plan.h"
+#include "actions/review_store.h"
+#include "actions/viewer_dispatch.h"
+#include "velyn_ui/persist/sqlite_room.h"
+#include "velyn_ui/record/record_id.h"
+
+namespace {
+
+using namespace pdf_actions;
+using A = PdfViewerAction;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kAnnotations = 10'000;
+constexpr int kComments = 2'000;
+constexpr int kRepliesPerComment = 3;
+constexpr int kSignatures = 200;
+constexpr int kReadRounds = 20;
+constexpr int kDispatches = 500;
+
+void build(docstore::Document& doc) {
+  auto txn = doc.begin();
+  seed_page_plan(txn, 50);
+  for (int i = 0; i < kAnnotations; ++i) {
+    const auto page = static_cast<std::uint64_t>(i % 50 + 1);
+    if (i % 3 == 1) {
+      apply_action(txn, A::AddAnnotation{"ink-" + std::to_string(i), page,
+                                         AnnoGeom::Ink{{{1, 2}, {3, 4}, {5, 6}, {7, 8}}}, "blue", "Ann"});
+    } else {
+      apply_action(txn, A::AddAnnotation{"hl-" + std::to_string(i), page, AnnoGeom::Highlight{10, 20, 30, 40},
+                                         "green", "Ann"});
+    }
+  }
+  for (int i = 0; i < kComments; ++i) {
+    const std::string c = "c-" + std::to_string(i);
+    apply_action(txn, A::CreateNote{"n-" + std::to_string(i), c, 1, 5, 5, "pink", "Bo", 100 + i, "a comment"});
+    for (int r = 0; r < kRepliesPerComment; ++r)
+      apply_action(txn, A::AddReply{c, c + "-r" + std::to_string(r), "Cy", "a reply"});
+  }
+  for (int i = 0; i < kSignatures; ++i)
+    apply_action(txn, A::AddSignature{"s-" + std::to_string(i), 1, 0, 0, 180, 56, "Dee", "2024-01-01",
+                                      std::vector<Stroke>{{{0.1, 0.2}, {0.3, 0.4}}}});
+  txn.commit();
+}
+
+double ms_since(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+int main() {
+  docstore::Document doc;
+  build(doc);
+
+  std::size_t sink = 0;
+  double best_read = 1e9;
+  for (int i = 0; i < kReadRounds; ++i) {
+    const auto start = Clock::now();
+    const ReviewModel model = read_review_model(doc);
+    best_read = std::min(best_read, ms_since(start));
+    sink += model.annotations.size() + model.comments.size() + model.signatures.size();
+  }
+  if (sink != static_cast<std::size_t>(kReadRounds) * (kAnnotations + 2 * kComments + kSignatures)) {
+    std::fprintf(stderr, "read back %zu records, expected more\n", sink);
+    return 1;
+  }
+  std::printf("BENCH read_review_model %.3f ms\n", best_read);
+
+  const auto dir = std::filesystem::temp_directory_path() / ("review-bench-" + std::to_string(::getpid()));
+  auto room = velyn_ui::persist::SqliteRoom::open(dir / "room.sqlite3");
+  if (!room) {
+    std::fprintf(stderr, "room: %s\n", room.error().message.c_str());
+    return 1;
+  }
+  const auto record = velyn_ui::record::RecordId::derived("bench", "review");
+  velyn_actions::LocalTransport transport(
+      [&](const docstore::Document&, const docstore::Change& change) -> velyn::Result<void> {
+        docstore::Change copy = change;
+        const auto bytes = docstore::encode_change(copy);
+        return (*room)->append_change(record, change, bytes);
+      });
+  velyn_actions::ActionRegistry registry;
+  (void)register_viewer_actions(registry);
+  const auto start = Clock::now();
+  for (int i = 0; i < kDispatches; ++i) {
+    auto outcome = dispatch_viewer_action(
+        registry, doc, transport, "bench",
+        A::AddAnnotation{"new-" + std::to_string(i), 3, AnnoGeom::Highlight{1, 2, 3, 4}, "yellow", "Ann"});
+    if (!outcome) {
+      std::fprintf(stderr, "dispatch: %s\n", outcome.error().text().c_str());
+      return 1;
+    }
+  }
+  std::printf("BENCH apply_add_annotation %.1f us\n", ms_since(start) * 1000.0 / kDispatches);
+  room->reset();
+  std::error_code ec;
+  std::filesystem::remove_all(dir, ec);
+  return 0;
+}
