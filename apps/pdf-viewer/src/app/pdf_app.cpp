@@ -2,27 +2,68 @@
 
 #include <fmt/format.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <filesystem>
 
-#include "app/ui/empty_screen.h"
-#include "app/ui/toolbar.h"
-#include "velyn_ui/scene.h"
-#include "velyn_ui/text_renderer.h"
-#include "velyn_ui/theme.h"
+#include "actions/page_plan.h"
+#include "actions/review_store.h"
+#include "source/source_worker.h"
+#include "velyn_ui/frame_services.h"
+#include "velyn_ui/record/record_set.h"
 
 namespace pdf_app {
+
+namespace source = pdf::source;
 
 std::string local_author_from_environment() {
   const char* id = std::getenv("TAVEN_APP_ID");
   return id && *id ? std::string(id) : std::string("You");
 }
 
-PdfApp::PdfApp() : local_author(local_author_from_environment()) {}
+velyn_ui::record::Record record_for_path(const std::string& path) {
+  std::filesystem::path p(path);
+  if (p.is_relative()) {
+    std::error_code ec;
+    const auto cwd = std::filesystem::current_path(ec);
+    if (!ec) p = cwd / p;
+  }
+  const std::string normalised = velyn_ui::record::normalise(p.string());
+  return {velyn_ui::record::RecordId::derived(kRecordNamespace, normalised), std::string(kRecordKind),
+          {{std::string(kRecordRelation), normalised}}};
+}
+
+namespace {
+std::shared_ptr<source::SourceClient> open_process_client() {
+  auto client = source::SourceClient::open();
+  return client ? *client : nullptr;
+}
+}  // namespace
+
+PdfApp::PdfApp() : PdfApp(open_process_client()) {}
+
+PdfApp::PdfApp(std::shared_ptr<source::SourceClient> worker_client)
+    : client(std::move(worker_client)), local_author(local_author_from_environment()) {
+  viewport.set_margin(kViewportMargin);
+}
+
+PdfApp::~PdfApp() = default;
+
+velyn_ui::WidgetNames PdfApp::names() const { return {"PdfApp", "pdf_app", "pdf_viewer.operation"}; }
 
 void PdfApp::start_open(const std::string& path) {
-  // The PDF worker joins the viewer with the document engine; without it no
-  // open can start.
-  record_open_failure(path, "the PDF worker could not be started");
+  if (!client) {
+    record_open_failure(path, "the PDF worker could not be started");
+    return;
+  }
+  auto submitted = client->open_document(path);
+  if (!submitted) {
+    record_open_failure(path, submitted.error().message());
+    return;
+  }
+  pending_open = PendingOpen{*submitted, path, std::filesystem::path(path).filename().string()};
+  status = "Opening PDF…";
+  redraw_requested = true;
 }
 
 void PdfApp::record_open_failure(const std::string& path, const std::string& error) {
@@ -35,65 +76,118 @@ void PdfApp::record_open_failure(const std::string& path, const std::string& err
   redraw_requested = true;
 }
 
-velyn_ui::WidgetNames PdfApp::names() const { return {"PdfApp", "pdf_app", "pdf_viewer.operation"}; }
+// ---- replies -----------------------------------------------------------------
 
-void PdfApp::update(docstore::Document&, velyn_ui::FrameContext&) { redraw_requested = false; }
-
-void PdfApp::layout(const velyn_ui::Rect& bounds, velyn_ui::FrameContext& ctx) {
-  window = bounds;
-  scale = interface_scale(ctx.theme.scale);
-  update_panels(panels, bounds, document_loaded);
-  regions = compute_frame_layout(bounds, panels, scale);
+void PdfApp::handle_reply(source::SourceReply reply) {
+  const auto shown = [this](source::RasterDocumentId id) {
+    return doc && doc->raster_document && *doc->raster_document == id;
+  };
+  const auto answers_open = [this](source::RequestId id) { return pending_open && pending_open->request_id == id; };
+  std::visit(
+      [&](auto&& r) {
+        using R = std::decay_t<decltype(r)>;
+        if constexpr (std::is_same_v<R, source::Opened>) {
+          if (answers_open(r.request_id)) on_opened(std::move(r));
+        } else if constexpr (std::is_same_v<R, source::OpenFailed>) {
+          if (!answers_open(r.request_id)) return;
+          const std::string path = pending_open->path;
+          pending_open.reset();
+          // The status said "Opening PDF…"; the failure replaces it or, with no
+          // document, leaves the status as it was before the open.
+          if (status == "Opening PDF…") status.reset();
+          record_open_failure(path, r.message);
+        } else if constexpr (std::is_same_v<R, source::OpenSuperseded>) {
+          if (!answers_open(r.request_id)) return;
+          pending_open.reset();
+          redraw_requested = true;
+        } else if constexpr (std::is_same_v<R, source::PageRendered>) {
+          if (!shown(r.document)) return;
+          const RasterKey key{r.page_index, r.width};
+          if (!r.image || !r.image->rgba) {
+            rasters.mark_failed(key);
+          } else {
+            rasters.insert(key, velyn_ui::Image::from_rgba(r.image->width, r.image->height, *r.image->rgba));
+          }
+          redraw_requested = true;
+        } else if constexpr (std::is_same_v<R, source::PageRenderFailed>) {
+          if (!shown(r.document)) return;
+          rasters.mark_failed({r.page_index, r.width});
+          status = fmt::format("Couldn’t render page {}: {}", r.page_index + 1, r.message);
+          redraw_requested = true;
+        } else if constexpr (std::is_same_v<R, source::PageTextFailed>) {
+          if (!shown(r.document)) return;
+          status = fmt::format("Couldn’t read text on page {}: {}", r.page_index + 1, r.message);
+          redraw_requested = true;
+        } else if constexpr (std::is_same_v<R, source::PageTextRead>) {
+          // Text layers are kept by the text store; nothing shown here needs them yet.
+        } else if constexpr (std::is_same_v<R, source::PagePlanApplied>) {
+          if (!pending_plan || !shown(r.document) || r.plan != *pending_plan) return;
+          pending_plan.reset();
+          applied_plan = std::move(r.plan);
+          rasters.clear();
+          if (!r.page_sizes.empty()) {
+            page_width = r.page_sizes.front().width;
+            page_height = r.page_sizes.front().height;
+          }
+          redraw_requested = true;
+        } else if constexpr (std::is_same_v<R, source::PagePlanFailed>) {
+          if (!pending_plan || !shown(r.document)) return;
+          pending_plan.reset();
+          status = fmt::format("Couldn’t apply shared page plan: {}", r.message);
+          redraw_requested = true;
+        } else {
+          // Imports and saves are answered to requests this viewer never sends yet.
+        }
+      },
+      std::move(reply));
 }
 
-namespace {
-
-EmptyState empty_state_of(const PdfApp& app) {
-  if (app.pending_open) return EmptyState::Opening;
-  if (app.open_error) return EmptyState::Failed;
-  return EmptyState::Empty;
-}
-
-
-}  // namespace
-
-void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
-  const auto& theme = ctx.theme;
-  scene.fill_rect(window, theme.colors.background);
-  scene.fill_rect(regions.canvas, theme.colors.background);
-  if (!document_loaded) {
-    const EmptyState state = empty_state_of(*this);
-    const bool hovered = pointer && open_button_rect(regions.canvas).contains(*pointer);
-    draw_empty_screen(scene, ctx.text, theme, regions.canvas, state, open_error.value_or(""), hovered);
+void PdfApp::on_opened(source::Opened opened) {
+  OpenDocumentState state;
+  state.path = pending_open->path;
+  pending_open.reset();
+  state.source_page_count = opened.opened.document.pages.size();
+  state.raster_document = opened.opened.raster_document;
+  state.file_name = std::move(opened.opened.file_name);
+  state.document = std::move(opened.opened.document);
+  page_width = state.document.page_width;
+  page_height = state.document.page_height;
+  if (!opened.opened.page_sizes.empty()) {
+    page_width = opened.opened.page_sizes.front().width;
+    page_height = opened.opened.page_sizes.front().height;
   }
-  ToolbarView view;
-  view.thumbnails_open = panels.thumbnails_open;
-  view.sidebar_open = panels.sidebar_open;
-  view.search_open = panels.search_open;
-  view.opening = pending_open.has_value();
-  view.document_loaded = document_loaded;
-  view.tool = tool;
-  view.pointer = pointer;
-  draw_toolbar(scene, ctx.text, theme, regions.toolbar, compute_toolbar_layout(regions.toolbar, scale, tool), view);
-}
-
-velyn_ui::Handled PdfApp::handle_event(const velyn_ui::Event& event, docstore::Document&, velyn_ui::FrameContext&) {
-  if (const auto* move = std::get_if<velyn_ui::PointerMove>(&event)) {
-    pointer = move->at;
-    return velyn_ui::Handled::Yes;
+  doc = std::move(state);
+  rasters.clear();
+  pending_plan.reset();
+  applied_plan.reset();
+  plan.clear();
+  page_sources.clear();
+  for (std::uint64_t n = 1; n <= doc->source_page_count; ++n) {
+    plan.push_back({pdf_actions::seeded_entry_id(n), n, std::nullopt});
+    page_sources.push_back(n);
   }
-  if (std::holds_alternative<velyn_ui::PointerLeave>(event)) {
-    pointer.reset();
-    return velyn_ui::Handled::Yes;
+  plan_changed = false;
+  document_loaded = true;
+  open_error.reset();
+  status.reset();
+  record = record_for_path(doc->path);
+  waiting_for_record = true;
+  review = {};
+  review_heads.reset();
+  selected_annotations.clear();
+  fit = FitMode::Page;
+  viewport.set_scroll({0, 0});
+  current_page = 1;
+  tool = Tool::Select;
+  // A wide window shows the page rail with a document; the narrow rules still apply.
+  if (!panels.narrow) panels.thumbnails_open = true;
+  // The next layout pass (every frame) re-divides the window for a loaded document.
+  if (doc->raster_document && client) {
+    if (auto activated = client->activate(*doc->raster_document); !activated) {
+      status = fmt::format("PDF source activation failed: {}", activated.error().message());
+    }
   }
-  return velyn_ui::Handled::No;
-}
-
-velyn_ui::CursorShape PdfApp::cursor_at(velyn_ui::Point at) const {
-  if (!document_loaded && !pending_open && open_button_rect(regions.canvas).contains(at)) {
-    return velyn_ui::CursorShape::Pointer;
-  }
-  return velyn_ui::CursorShape::Default;
+  redraw_requested = true;
 }
 
 }  // namespace pdf_app

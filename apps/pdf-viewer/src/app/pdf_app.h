@@ -2,17 +2,53 @@
 // PdfApp: the whole state of one running viewer, owned by the toolkit as its
 // root widget. UI thread only. Drawing and input read and change this state;
 // they never wait for the PDF worker.
+//
+// Invariants:
+// - a worker reply changes the state only when it answers what is pending now
+//   and, where it names a document, the document shown now; all else is dropped;
+// - starting an open never unloads the shown document; only Opened replaces it;
+// - the review model is only replaced wholesale from the shared document, and
+//   only while the document handed in belongs to the desired record.
+// Document states: empty → loading (open pending) → open (maybe with a further
+// open pending) or failed (open error, no document).
+// Record binding: unbound (no desired record) → waiting → bound.
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "actions/review_model.h"
+#include "app/raster_cache.h"
 #include "app/tool.h"
 #include "app/ui/frame_layout.h"
+#include "app/ui/toolbar.h"
+#include "docstore/document.h"
+#include "source/source_protocol.h"
 #include "velyn_ui/geometry.h"
+#include "velyn_ui/record/record.h"
+#include "velyn_ui/status_bubble.h"
+#include "velyn_ui/tooltip.h"
+#include "velyn_ui/viewport_state.h"
 #include "velyn_ui/widget.h"
+
+namespace pdf::source {
+class SourceClient;
+}
 
 namespace pdf_app {
 
 inline constexpr std::string_view kAppTitle = "PDF Viewer";
+inline constexpr double kMinZoom = 0.25;
+inline constexpr double kMaxZoom = 6.0;
+inline constexpr double kViewportMargin = 28;
+inline constexpr double kPageGap = 22;       // content units between page slots
+inline constexpr double kZoomStep = 1.15;    // toolbar buttons and Ctrl+wheel
+inline constexpr double kWheelLinePixels = 48;
+inline constexpr int kThumbnailRequestsPerFrame = 2;
+
+inline constexpr std::string_view kRecordNamespace = "annotations";
+inline constexpr std::string_view kRecordKind = "annotation-set";
+inline constexpr std::string_view kRecordRelation = "marks-up";
 
 // An open that was started and has not been answered yet.
 struct PendingOpen {
@@ -21,21 +57,72 @@ struct PendingOpen {
   std::string display_name;
 };
 
+struct OpenDocumentState {
+  pdf::source::Document document;
+  std::optional<pdf::source::RasterDocumentId> raster_document;  // absent: text only
+  std::string path;
+  std::string file_name;
+  std::uint64_t source_page_count = 0;  // pages of the opened file
+};
+
+// The record a viewer showing `path` binds to: derived from the normalised
+// absolute path (relative paths are joined to the current directory).
+velyn_ui::record::Record record_for_path(const std::string& path);
+
 struct PdfApp final : velyn_ui::Widget {
+  // Source worker client (absent when it could not be created)
+  std::shared_ptr<pdf::source::SourceClient> client;
+
   // Document
+  std::optional<OpenDocumentState> doc;
   bool document_loaded = false;
+  double page_width = pdf::source::kDefaultPageSize.width;  // uniform page slot, points
+  double page_height = pdf::source::kDefaultPageSize.height;
   std::optional<PendingOpen> pending_open;
   std::optional<std::string> open_error;  // the last failed open, shown by the error screen
+
+  // Page plan: the displayed sequence and what the worker was told
+  std::vector<pdf_actions::PagePlanEntry> plan;
+  std::vector<std::uint64_t> page_sources;  // text only: the file's page shown at each position
+  std::optional<std::vector<pdf::source::PlanEntry>> pending_plan;
+  std::optional<std::vector<pdf::source::PlanEntry>> applied_plan;
+  bool plan_changed = false;
+
+  // Rasters
+  RasterCache rasters;
+  bool missing_visible_raster = false;
+
+  // Review model, read back from the shared document when its heads change
+  pdf_actions::ReviewModel review;
+  std::optional<std::vector<docstore::ChangeHash>> review_heads;
+
+  // Record binding
+  std::optional<velyn_ui::record::Record> record;
+  bool waiting_for_record = false;
+
+  // Viewport
+  velyn_ui::ViewportState viewport = velyn_ui::ViewportState::with_zoom_bounds(kMinZoom, kMaxZoom);
+  FitMode fit = FitMode::Page;
+  double free_zoom = 1.0;
+  std::uint64_t current_page = 1;
+  std::uint64_t last_page_seen = 0;
 
   // Chrome
   velyn_ui::Rect window;
   PanelState panels;
   FrameLayout regions;  // the last layout pass
-  double scale = 1.0;  // interface scale of the last layout
+  double scale = 1.0;   // interface scale of the last layout
   std::optional<velyn_ui::Point> pointer;
+  velyn_ui::StatusBubble page_bubble;
+  bool page_bubble_pinned = false;
+  velyn_ui::Rect bubble_pill, bubble_left, bubble_right;
+  velyn_ui::widget::tooltip::Tooltip tooltip;
+  double rail_scroll = 0;
 
   // Tools
   Tool tool = Tool::Select;
+  pdf_actions::Swatch swatch = pdf_actions::Swatch::Yellow;
+  std::vector<std::string> selected_annotations;
 
   // Status
   std::optional<std::string> status;
@@ -45,14 +132,41 @@ struct PdfApp final : velyn_ui::Widget {
 
   // Frame flags
   bool redraw_requested = false;
+  double last_now = 0;
 
+  // A viewer with a client of the process-wide worker.
   PdfApp();
+  // A viewer with the given client (may be null: no worker).
+  explicit PdfApp(std::shared_ptr<pdf::source::SourceClient> worker_client);
+  ~PdfApp() override;
 
   // Starts opening `path`; a failure to start is recorded like a failed open.
   void start_open(const std::string& path);
   // Records a failed open: the status message while a document is shown, else
   // the open error that the error screen explains.
   void record_open_failure(const std::string& path, const std::string& error);
+  // Applies one worker reply if it answers what is pending now.
+  void handle_reply(pdf::source::SourceReply reply);
+
+  // Viewport operations
+  [[nodiscard]] std::uint64_t page_count() const;
+  void apply_fit();
+  void set_fit(FitMode mode);
+  void zoom_by(double factor);
+  void zoom_at(double factor, velyn_ui::Point at);
+  void pan_by(double dx, double dy);
+  void go_to_page(std::uint64_t page);
+  void update_current_page();
+  // The page (from 1) and page-space point under a screen point.
+  struct PageHit {
+    std::uint64_t page = 1;
+    double x = 0, y = 0;
+  };
+  [[nodiscard]] std::optional<PageHit> hit_test(velyn_ui::Point screen) const;
+  // Screen rect of page slot `index` (0-based).
+  [[nodiscard]] velyn_ui::Rect page_rect(std::uint64_t index) const;
+  // Issues this frame's render requests for visible pages and thumbnails.
+  void request_rasters(const std::vector<velyn_ui::Rect>& thumbnails);
 
   // velyn_ui::Widget
   [[nodiscard]] velyn_ui::WidgetNames names() const override;
@@ -63,11 +177,22 @@ struct PdfApp final : velyn_ui::Widget {
   velyn_ui::Handled handle_event(const velyn_ui::Event& event, docstore::Document& document,
                                  velyn_ui::FrameContext& ctx) override;
   [[nodiscard]] velyn_ui::CursorShape cursor_at(velyn_ui::Point at) const override;
-  [[nodiscard]] bool needs_frame() const override { return redraw_requested; }
-  [[nodiscard]] bool busy() const override { return pending_open.has_value(); }
+  [[nodiscard]] std::optional<velyn_ui::record::Record> desired_record() const override { return record; }
+  [[nodiscard]] bool needs_frame() const override;
+  [[nodiscard]] bool busy() const override;
+
+ private:
+  void on_opened(pdf::source::Opened opened);
+  void refresh_page_plan(docstore::Document& document);
+  void read_review(const docstore::Document& document);
 };
 
 // The author name for new markup: TAVEN_APP_ID when set and not empty, else "You".
 std::string local_author_from_environment();
+
+// Page (from 1) whose slot is nearest the content y at the top of the view.
+std::uint64_t current_page_at(double content_y, double page_height, std::uint64_t page_count);
+// Zoom that fits one page of w × h into a canvas of the given size.
+std::optional<double> fit_page_zoom(double canvas_width, double canvas_height, double w, double h);
 
 }  // namespace pdf_app

@@ -1,0 +1,269 @@
+// The per-frame update of the viewer and its viewport operations.
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "actions/page_plan.h"
+#include "actions/review_store.h"
+#include "app/pdf_app.h"
+#include "source/source_worker.h"
+#include "velyn_ui/frame_services.h"
+#include "velyn_ui/record/record_set.h"
+
+namespace pdf_app {
+
+namespace source = pdf::source;
+
+namespace {
+
+std::vector<source::PlanEntry> to_worker_plan(const std::vector<pdf_actions::PagePlanEntry>& plan) {
+  std::vector<source::PlanEntry> out;
+  out.reserve(plan.size());
+  for (const auto& e : plan) {
+    source::PlanEntry entry{e.id, e.source_page, std::nullopt};
+    if (e.imported) {
+      entry.imported = source::PlanImport{e.imported->hash, e.imported->kind, e.imported->page,
+                                          e.imported->width_milli, e.imported->height_milli};
+    }
+    out.push_back(std::move(entry));
+  }
+  return out;
+}
+
+bool same_sequence(const std::vector<pdf_actions::PagePlanEntry>& a, const std::vector<pdf_actions::PagePlanEntry>& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](const auto& x, const auto& y) { return x.id == y.id && x.source_page == y.source_page; });
+}
+
+}  // namespace
+
+void PdfApp::update(docstore::Document& document, velyn_ui::FrameContext& ctx) {
+  last_now = ctx.now;
+  redraw_requested = false;
+
+  // 1. Replies.
+  if (client) {
+    for (auto& reply : client->poll()) handle_reply(std::move(reply));
+  }
+
+  // 2. Record binding: nothing below runs against another record's document.
+  if (record) {
+    std::optional<velyn_ui::record::RecordId> bound;
+    if (ctx.services) bound = velyn_ui::record::identity(ctx.services->records(), document);
+    if (!bound || *bound != record->id) {
+      waiting_for_record = true;
+      redraw_requested = true;
+      return;
+    }
+    waiting_for_record = false;
+  }
+
+  // 5. Page plan, then 6. review model.
+  if (document_loaded) refresh_page_plan(document);
+  read_review(document);
+}
+
+void PdfApp::read_review(const docstore::Document& document) {
+  auto heads = document.heads();
+  if (review_heads && *review_heads == heads) return;  // nothing changed since the last read
+  review = pdf_actions::read_review_model(document);
+  review_heads = std::move(heads);
+  redraw_requested = true;
+}
+
+void PdfApp::refresh_page_plan(docstore::Document& document) {
+  {
+    auto txn = document.begin();
+    pdf_actions::seed_page_plan(txn, std::max<std::uint64_t>(doc->source_page_count, 1));
+    pdf_actions::backfill_page_ids(txn);
+    txn.commit();
+  }
+  auto derived = pdf_actions::derive_page_plan(document);
+  if (derived.empty()) return;
+  if (!same_sequence(derived, plan)) plan_changed = true;
+
+  if (!doc->raster_document) {
+    // Text only: positions show the file's own pages; imported pages cannot be shown.
+    const bool has_import = std::ranges::any_of(derived, [](const auto& e) { return e.imported.has_value(); });
+    std::vector<std::uint64_t> sources;
+    if (has_import) {
+      for (std::uint64_t n = 1; n <= derived.size(); ++n) sources.push_back(n);
+      status = "Imported pages are unavailable until a PDF renderer is available";
+    } else {
+      for (const auto& e : derived) {
+        if (e.source_page > doc->source_page_count) {
+          status = "Shared page plan needs source pages unavailable on this device";
+          return;
+        }
+        sources.push_back(e.source_page);
+      }
+    }
+    page_sources = std::move(sources);
+  } else {
+    auto wanted = to_worker_plan(derived);
+    const bool send = pending_plan ? wanted != *pending_plan : (!applied_plan || wanted != *applied_plan);
+    if (send) {
+      if (!client) {
+        status = "PDF page-plan worker is unavailable";
+      } else if (client->apply_plan(*doc->raster_document, wanted)) {
+        pending_plan = std::move(wanted);
+      } else {
+        status = "PDF page-plan worker is unavailable";
+      }
+    }
+  }
+  if (!same_sequence(derived, plan)) redraw_requested = true;
+  plan = std::move(derived);
+  current_page = std::clamp<std::uint64_t>(current_page, 1, std::max<std::uint64_t>(page_count(), 1));
+}
+
+// ---- viewport ----------------------------------------------------------------
+
+std::uint64_t PdfApp::page_count() const {
+  if (!document_loaded) return 0;
+  return doc && !doc->raster_document ? page_sources.size() : plan.size();
+}
+
+std::optional<double> fit_page_zoom(double canvas_width, double canvas_height, double w, double h) {
+  const double vw = canvas_width - 2 * kViewportMargin;
+  const double vh = canvas_height - 2 * kViewportMargin;
+  if (w <= 0 || h <= 0 || vw <= 0 || vh <= 0) return std::nullopt;
+  return std::clamp(std::min(vw / w, vh / h), kMinZoom, kMaxZoom);
+}
+
+std::uint64_t current_page_at(double content_y, double page_height, std::uint64_t page_count) {
+  const double pitch = page_height + kPageGap;
+  if (!(pitch > 0)) return 1;
+  const double rounded = std::round(content_y / pitch);
+  if (!(rounded >= 0)) return 1;
+  const double last = double(std::max<std::uint64_t>(page_count, 1));
+  return static_cast<std::uint64_t>(std::min(rounded + 1, last));
+}
+
+void PdfApp::apply_fit() {
+  switch (fit) {
+    case FitMode::Page:
+      if (auto z = fit_page_zoom(regions.canvas.width(), regions.canvas.height(), page_width, page_height)) {
+        viewport.set_zoom(*z);
+      }
+      break;
+    case FitMode::Width: viewport.set_zoom(viewport.fit_width_zoom()); break;
+    case FitMode::Free: viewport.set_zoom(std::clamp(free_zoom, kMinZoom, kMaxZoom)); break;
+  }
+}
+
+void PdfApp::set_fit(FitMode mode) {
+  fit = mode;
+  apply_fit();
+  viewport.clamp_scroll();
+  update_current_page();
+  redraw_requested = true;
+}
+
+void PdfApp::zoom_by(double factor) {
+  viewport.zoom_by(factor);
+  fit = FitMode::Free;
+  free_zoom = viewport.zoom();
+  update_current_page();
+  redraw_requested = true;
+}
+
+void PdfApp::zoom_at(double factor, velyn_ui::Point at) {
+  viewport.zoom_at(factor, at);
+  fit = FitMode::Free;
+  free_zoom = viewport.zoom();
+  update_current_page();
+  redraw_requested = true;
+}
+
+void PdfApp::pan_by(double dx, double dy) {
+  viewport.pan_by(dx, dy);
+  update_current_page();
+  redraw_requested = true;
+}
+
+void PdfApp::go_to_page(std::uint64_t page) {
+  page = std::clamp<std::uint64_t>(page, 1, std::max<std::uint64_t>(page_count(), 1));
+  viewport.set_scroll({viewport.scroll().x, viewport.zoom() * (page_height + kPageGap) * double(page - 1)});
+  current_page = page;
+  redraw_requested = true;
+}
+
+void PdfApp::update_current_page() {
+  const auto& r = viewport.rect();
+  current_page = current_page_at(viewport.screen_to_content({r.x0, r.y0}).y, page_height, page_count());
+}
+
+std::optional<PdfApp::PageHit> PdfApp::hit_test(velyn_ui::Point screen) const {
+  const auto c = viewport.screen_to_content(screen);
+  const double pitch = page_height + kPageGap;
+  if (c.x < 0 || c.x > page_width || c.y < 0 || pitch <= 0) return std::nullopt;
+  const auto p = static_cast<std::uint64_t>(std::floor(c.y / pitch));
+  if (p >= page_count()) return std::nullopt;
+  const double y = c.y - double(p) * pitch;
+  if (y > page_height) return std::nullopt;
+  return PageHit{p + 1, c.x, y};
+}
+
+velyn_ui::Rect PdfApp::page_rect(std::uint64_t index) const {
+  const auto origin = viewport.content_point_to_screen({0, double(index) * (page_height + kPageGap)});
+  const double z = viewport.zoom();
+  return {origin.x, origin.y, origin.x + z * page_width, origin.y + z * page_height};
+}
+
+void PdfApp::request_rasters(const std::vector<velyn_ui::Rect>& thumbnails) {
+  rasters.begin_frame();
+  missing_visible_raster = false;
+  if (!doc || !doc->raster_document) return;
+  const auto document = *doc->raster_document;
+  const auto& canvas = viewport.rect();
+  const std::uint32_t target = page_target_width(viewport.zoom() * page_width);
+  const std::uint32_t bucket = width_bucket(target);
+  bool main_request_used = false;
+  const auto ask = [&](const RasterKey& key, std::uint32_t width) {
+    rasters.mark_requested(key);
+    if (!client || !client->render(document, key.page_index, width)) {
+      rasters.forget_request(key);
+      status = "PDF render worker is unavailable";
+    }
+  };
+  const std::uint64_t n = page_count();
+  const double pitch = (page_height + kPageGap) * viewport.zoom();
+  // Only slots near the view can be visible; start at the first one.
+  std::uint64_t first = 0;
+  if (pitch > 0) {
+    const double top = viewport.screen_to_content({canvas.x0, canvas.y0}).y * viewport.zoom();
+    first = static_cast<std::uint64_t>(std::max(0.0, std::floor(top / pitch) - 1));
+  }
+  for (std::uint64_t i = first; i < n; ++i) {
+    const auto r = page_rect(i);
+    if (r.y0 > canvas.y1) break;
+    if (r.y1 < canvas.y0) continue;
+    const RasterKey key{i, bucket};
+    if (rasters.lookup(key)) continue;
+    if (!rasters.failed(key)) missing_visible_raster = true;
+    if (main_request_used || rasters.requested(key)) continue;
+    main_request_used = true;
+    ask(key, target);
+  }
+  int thumbs = 0;
+  for (std::uint64_t i = 0; i < thumbnails.size() && i < n; ++i) {
+    const auto& r = thumbnails[i];
+    if (r.y1 < regions.rail.y0 || r.y0 > regions.rail.y1) continue;
+    const std::uint32_t t = thumbnail_target_width(r.width());
+    const RasterKey key{i, width_bucket(t)};
+    if (rasters.lookup(key) || rasters.requested(key)) continue;
+    if (thumbs == kThumbnailRequestsPerFrame) break;
+    ++thumbs;
+    ask(key, t);
+  }
+}
+
+bool PdfApp::needs_frame() const {
+  return redraw_requested || page_bubble.animating(last_now) || tooltip.animating();
+}
+
+bool PdfApp::busy() const { return pending_open.has_value() || waiting_for_record || missing_visible_raster; }
+
+}  // namespace pdf_app

@@ -1,0 +1,82 @@
+#pragma once
+// The interface's cache of page rasters, keyed by (page index, width bucket),
+// and the bookkeeping of which keys were requested from the PDF worker.
+//
+// Invariants:
+// - the summed pixel bytes of the entries stay at most the budget, except that
+//   entries used in the current frame are never evicted (a frame that needs
+//   more than the budget keeps them all until a later frame frees them);
+// - eviction takes the least recently used entry first;
+// - an evicted or dropped key is also forgotten as requested, so a later frame
+//   may ask for it again; a failed key stays requested (no retry loop).
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <utility>
+
+#include "velyn_ui/image.h"
+
+namespace pdf_app {
+
+inline constexpr std::uint32_t kRasterWidthStep = 24;
+inline constexpr std::uint32_t kRasterMinWidth = 96;
+inline constexpr std::uint32_t kRasterMaxWidth = 4096;
+inline constexpr std::uint32_t kThumbnailMaxWidth = 600;
+inline constexpr std::uint64_t kRasterCacheBytes = 256ull * 1024 * 1024;
+
+// Device width asked for a page drawn `logical_width` wide: twice that, 96–4096.
+std::uint32_t page_target_width(double logical_width);
+// Device width asked for a thumbnail `logical_width` wide: twice that, 96–600.
+std::uint32_t thumbnail_target_width(double logical_width);
+// The cache key of a target width: 96 below 120, else floor to 24, at most 4096.
+std::uint32_t width_bucket(std::uint32_t target);
+
+struct RasterKey {
+  std::uint64_t page_index = 0;  // 0-based position in the displayed sequence
+  std::uint32_t bucket = 0;
+  friend auto operator<=>(const RasterKey&, const RasterKey&) = default;
+};
+
+class RasterCache {
+ public:
+  explicit RasterCache(std::uint64_t budget_bytes = kRasterCacheBytes) : budget_(budget_bytes) {}
+
+  // Starts a frame: entries looked up from now on count as in use.
+  void begin_frame() { ++frame_; }
+  // The raster for `key`, marked as used in this frame.
+  const velyn_ui::Image* lookup(const RasterKey& key);
+  void insert(const RasterKey& key, velyn_ui::Image image);
+
+  [[nodiscard]] bool requested(const RasterKey& key) const { return requested_.contains(key); }
+  void mark_requested(const RasterKey& key) { requested_.insert(key); }
+  void forget_request(const RasterKey& key) { requested_.erase(key); }
+  void mark_failed(const RasterKey& key) { failed_.insert(key); }
+  [[nodiscard]] bool failed(const RasterKey& key) const { return failed_.contains(key); }
+
+  // Drops every raster and request (another document or page plan).
+  void clear();
+
+  [[nodiscard]] std::size_t size() const { return entries_.size(); }
+  [[nodiscard]] std::uint64_t bytes() const { return bytes_; }
+  [[nodiscard]] std::size_t requested_count() const { return requested_.size(); }
+
+ private:
+  struct Entry {
+    velyn_ui::Image image;
+    std::uint64_t last_used = 0;  // frame number
+    std::uint64_t tick = 0;       // recency within and across frames
+  };
+  void evict_to_budget();
+
+  std::uint64_t budget_;
+  std::uint64_t bytes_ = 0;
+  std::uint64_t frame_ = 0;
+  std::uint64_t tick_ = 0;
+  std::map<RasterKey, Entry> entries_;
+  std::map<std::uint64_t, RasterKey> by_recency_;  // tick → key
+  std::set<RasterKey> requested_;
+  std::set<RasterKey> failed_;
+};
+
+}  // namespace pdf_app

@@ -1,0 +1,221 @@
+#include "app/ui/page_canvas.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "velyn_ui/scene.h"
+#include "velyn_ui/text_renderer.h"
+#include "velyn_ui/theme.h"
+
+namespace pdf_app {
+
+using velyn_ui::Color;
+using velyn_ui::Path;
+using velyn_ui::Point;
+using velyn_ui::Rect;
+
+namespace {
+
+constexpr double kPaperRadius = 3;
+constexpr double kHighlightAlpha = 92.0 / 255;
+constexpr double kHandle = 6;
+constexpr double kBlockMargin = 64;
+
+double block_size(pdf::source::BlockKind kind) {
+  using K = pdf::source::BlockKind;
+  switch (kind) {
+    case K::Title: return 26;
+    case K::Heading: return 18;
+    case K::Subheading: return 14;
+    case K::Byline: return 10.5;
+    case K::Quote: return 12;
+    default: return 11;
+  }
+}
+
+int block_weight(pdf::source::BlockKind kind) {
+  using K = pdf::source::BlockKind;
+  return kind == K::Title || kind == K::Heading ? velyn_ui::kWeightBold
+         : kind == K::Subheading                ? velyn_ui::kWeightSemibold
+                                                : velyn_ui::kWeightRegular;
+}
+
+void draw_blocks(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme, const Rect& page,
+                 double z, double page_width, const std::vector<pdf::source::Block>& blocks) {
+  using K = pdf::source::BlockKind;
+  double y = page.y0 + kBlockMargin * z;
+  const double x = page.x0 + kBlockMargin * z;
+  const double column = std::max(1.0, (page_width - 2 * kBlockMargin) * z);
+  for (const auto& b : blocks) {
+    if (y > page.y1) break;
+    switch (b.kind) {
+      case K::Spacer: y += b.height * z; break;
+      case K::Rule:
+        scene.line({x, y + 7 * z}, {x + column, y + 7 * z}, 1, kSignatureRule);
+        y += 14 * z;
+        break;
+      case K::Figure: {
+        const Rect panel{x, y, x + column, y + b.height * z};
+        scene.fill_rect(panel, Color::rgb8(241, 245, 249));
+        scene.stroke_rect(panel, 1, kSignatureRule);
+        const auto m = text.measure(b.text, 9.5);
+        text.draw_text(scene, b.text, {panel.center().x - m.width / 2, panel.y1 + 4 * z}, 9.5, theme.colors.secondary_text);
+        y = panel.y1 + 4 * z + m.height + 8 * z;
+        break;
+      }
+      default: {
+        const double size = block_size(b.kind) * z;
+        if (size < 0.5) break;
+        double indent = 0;
+        if (b.kind == K::Quote) {
+          indent = 14 * z;
+          scene.fill_rect({x, y, x + 3 * z, y + size * 1.4}, theme.colors.accent);
+        }
+        const Color color = b.kind == K::Byline ? theme.colors.secondary_text : Color::rgb8(15, 23, 42);
+        const auto m = text.draw_wrapped(scene, b.text, {x + indent, y}, std::max(1.0, column - indent), size,
+                                         block_weight(b.kind), color, velyn_ui::TextAlign::Left);
+        y += m.height + 6 * z;
+      }
+    }
+  }
+}
+
+void append_ink(Path& path, std::span<const Point> pts) {
+  path.move_to(pts.front());
+  for (std::size_t i = 1; i + 1 < pts.size(); ++i) {
+    const Point c = pts[i];
+    const Point end{(pts[i].x + pts[i + 1].x) / 2, (pts[i].y + pts[i + 1].y) / 2};
+    // A quadratic segment from the current point q0 as a cubic: q0 + 2/3 (c − q0), end + 2/3 (c − end).
+    const Point q0 = i == 1 ? pts[0] : Point{(pts[i - 1].x + pts[i].x) / 2, (pts[i - 1].y + pts[i].y) / 2};
+    path.curve_to({q0.x + 2.0 / 3 * (c.x - q0.x), q0.y + 2.0 / 3 * (c.y - q0.y)},
+                  {end.x + 2.0 / 3 * (c.x - end.x), end.y + 2.0 / 3 * (c.y - end.y)}, end);
+  }
+  path.line_to(pts.back());
+}
+
+void draw_annotation(velyn_ui::Scene& scene, const velyn_ui::Theme& theme, const Rect& page, double z,
+                     const pdf_actions::Annotation& a, bool selected) {
+  const Color c = swatch_color(theme, a.color);
+  const auto to_screen = [&](double x, double y) { return Point{page.x0 + x * z, page.y0 + y * z}; };
+  if (const auto* h = std::get_if<pdf_actions::AnnoGeom::Highlight>(&a.geom.value)) {
+    const Point p = to_screen(h->x, h->y);
+    const Rect r{p.x, p.y, p.x + h->w * z, p.y + h->h * z};
+    scene.fill_rect(r, c.with_alpha(kHighlightAlpha));
+    if (selected) {
+      scene.stroke_rect(r, 1.5, c);
+      for (const Point corner : {Point{r.x0, r.y0}, Point{r.x1, r.y0}, Point{r.x0, r.y1}, Point{r.x1, r.y1}}) {
+        const Rect handle{corner.x - kHandle / 2, corner.y - kHandle / 2, corner.x + kHandle / 2,
+                          corner.y + kHandle / 2};
+        scene.fill_rect(handle, kPaper);
+        scene.stroke_rect(handle, 1, theme.colors.accent);
+      }
+    }
+  } else if (const auto* n = std::get_if<pdf_actions::AnnoGeom::Note>(&a.geom.value)) {
+    const double u = std::max(22 * z, 16.0);
+    const Point p = to_screen(n->x, n->y);
+    const Rect r{p.x, p.y, p.x + u, p.y + u};
+    scene.fill_rounded_rect(r, std::min(u / 2, 3.0), c);
+    Path fold;
+    fold.move_to({r.x1 - 0.36 * u, r.y1}).line_to({r.x1, r.y1 - 0.36 * u}).line_to({r.x1, r.y1}).close();
+    scene.fill(fold, Color{0, 0, 0, 46.0 / 255});
+    for (int k = 0; k < 3; ++k) {
+      const double y = r.y0 + u * (0.32 + 0.18 * k);
+      scene.line({r.x0 + 0.2 * u, y}, {r.x1 - 0.2 * u, y}, std::max(1.2 * z, 0.8), Color{1, 1, 1, 220.0 / 255});
+    }
+    if (selected) scene.stroke_rounded_rect(r.inset(-2.5), std::min(5.0, u / 2 + 2.5), 2, kPaper);
+  } else if (const auto* ink = std::get_if<pdf_actions::AnnoGeom::Ink>(&a.geom.value)) {
+    if (ink->points.size() < 2) return;
+    std::vector<Point> pts;
+    pts.reserve(ink->points.size());
+    for (const auto& q : ink->points) pts.push_back(to_screen(q.x, q.y));
+    Path path;
+    append_ink(path, pts);
+    scene.stroke(path,
+                 velyn_ui::StrokeStyle::solid(std::max(2.4 * z, 1.5), velyn_ui::LineCap::Round,
+                                              velyn_ui::LineJoin::Round),
+                 c);
+  }
+}
+
+void draw_signature(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme,
+                    const Rect& page, double z, const pdf_actions::Signature& s) {
+  const Rect r{page.x0 + s.x * z, page.y0 + s.y * z, page.x0 + (s.x + s.w) * z, page.y0 + (s.y + s.h) * z};
+  const double w = r.width(), h = r.height();
+  scene.fill_rounded_rect(r, std::min(std::min(w, h) / 2, 3.0), theme.colors.accent.with_alpha(16.0 / 255));
+  scene.stroke_rounded_rect(r, std::min(std::min(w, h) / 2, 3.0), 1.2, theme.colors.accent.with_alpha(150.0 / 255));
+  const Rect box{r.x0 + 0.06 * w, r.y0 + 0.1 * h, r.x1 - 0.06 * w, r.y0 + 0.56 * h};
+  if (box.width() > 1 && box.height() > 1) {
+    if (s.strokes) {
+      const double width = std::min(std::max(0.06 * box.height(), 1.4), 3.0);
+      for (const auto& stroke : *s.strokes) {
+        if (stroke.size() < 2) continue;
+        Path p;
+        for (std::size_t i = 0; i < stroke.size(); ++i) {
+          const Point q{box.x0 + std::clamp(stroke[i].x, 0.0, 1.0) * box.width(),
+                        box.y0 + std::clamp(stroke[i].y, 0.0, 1.0) * box.height()};
+          i == 0 ? p.move_to(q) : p.line_to(q);
+        }
+        scene.stroke(p, velyn_ui::StrokeStyle::solid(width, velyn_ui::LineCap::Round, velyn_ui::LineJoin::Round),
+                     kSignatureInk);
+      }
+    } else {
+      std::string_view name = s.signer;
+      while (!name.empty() && std::isspace(static_cast<unsigned char>(name.front()))) name.remove_prefix(1);
+      while (!name.empty() && std::isspace(static_cast<unsigned char>(name.back()))) name.remove_suffix(1);
+      const std::string shown = name.empty() ? std::string("Signature") : std::string(name);
+      double size = std::clamp(0.85 * box.height(), 9.0, 30.0);
+      auto m = text.measure(shown, size);
+      if (m.width > box.width() && m.width > 0) {
+        size = std::max(7.0, size * box.width() / m.width);
+        m = text.measure(shown, size);
+      }
+      scene.push_clip(box);
+      text.draw_text(scene, shown, {box.center().x - m.width / 2, box.center().y - m.height / 2}, size, kSignatureInk);
+      scene.pop();
+    }
+  }
+  const double rule = r.y0 + 0.62 * h;
+  scene.line({r.x0 + 8, rule}, {r.x1 - 8, rule}, 1, kSignatureRule);
+  scene.push_clip({r.x0 + 8, rule, r.x0 + 8 + std::max(0.0, w - 16), r.y1 + 40});
+  const auto name = text.draw_text_weighted(scene, s.signer, {r.x0 + 8, rule + 3}, std::max(8.5 * z, 8.0),
+                                            velyn_ui::kWeightSemibold, kSignerName);
+  text.draw_text(scene, "Signed " + s.date, {r.x0 + 8, rule + 3 + name.height + 2}, std::max(7.5 * z, 7.0),
+                 kSignatureRule);
+  scene.pop();
+}
+
+}  // namespace
+
+Color swatch_color(const velyn_ui::Theme& theme, pdf_actions::Swatch swatch) {
+  switch (swatch) {
+    case pdf_actions::Swatch::Green: return theme.colors.green;
+    case pdf_actions::Swatch::Pink: return theme.colors.pink;
+    case pdf_actions::Swatch::Blue: return theme.colors.blue;
+    case pdf_actions::Swatch::Purple: return theme.colors.purple;
+    case pdf_actions::Swatch::Yellow: break;
+  }
+  return theme.colors.yellow;
+}
+
+void draw_page(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme, const Rect& page,
+               double zoom, double page_width, const PageContent& content) {
+  const double shadow_radius = std::min(std::min(page.width(), page.height()) / 2, kPaperRadius);
+  scene.fill_rounded_rect(page.translated(0, 7), shadow_radius, Color{0, 0, 0, 22.0 / 255});
+  scene.fill_rounded_rect(page.translated(0, 3), shadow_radius, Color{0, 0, 0, 30.0 / 255});
+  scene.fill_rounded_rect(page, kPaperRadius, kPaper);
+  scene.push_clip(page, kPaperRadius);
+  if (content.raster && !content.raster->empty()) {
+    scene.draw_image(*content.raster, page);
+  } else if (content.blocks) {
+    draw_blocks(scene, text, theme, page, zoom, page_width, *content.blocks);
+  }
+  for (const auto* a : content.annotations) {
+    const bool selected = std::ranges::find(content.selected, a->id) != content.selected.end();
+    draw_annotation(scene, theme, page, zoom, *a, selected);
+  }
+  for (const auto* s : content.signatures) draw_signature(scene, text, theme, page, zoom, *s);
+  scene.pop();
+  scene.stroke_rounded_rect(page, kPaperRadius, 1, kPageBorder);
+}
+
+}  // namespace pdf_app

@@ -1,0 +1,44 @@
+#pragma once
+// Painting one page: shadow, paper, raster (or the page's own text blocks when
+// there is no raster to show), review markup and signatures, border.
+#include <span>
+#include <string>
+#include <vector>
+
+#include "actions/review_model.h"
+#include "source/document.h"
+#include "velyn_ui/color.h"
+#include "velyn_ui/geometry.h"
+#include "velyn_ui/image.h"
+
+namespace velyn_ui {
+class Scene;
+class TextRenderer;
+struct Theme;
+}  // namespace velyn_ui
+
+namespace pdf_app {
+
+inline constexpr velyn_ui::Color kPaper{1, 1, 1, 1};
+inline constexpr velyn_ui::Color kPageBorder = velyn_ui::Color::rgb8(203, 213, 225);
+inline constexpr velyn_ui::Color kSignatureInk = velyn_ui::Color::rgb8(28, 33, 47);
+inline constexpr velyn_ui::Color kSignatureRule = velyn_ui::Color::rgb8(148, 163, 184);
+inline constexpr velyn_ui::Color kSignerName = velyn_ui::Color::rgb8(71, 85, 105);
+inline constexpr std::string_view kSignatureFace = "Dancing Script";
+
+velyn_ui::Color swatch_color(const velyn_ui::Theme& theme, pdf_actions::Swatch swatch);
+
+struct PageContent {
+  const velyn_ui::Image* raster = nullptr;         // drawn scaled to the page when present
+  const std::vector<pdf::source::Block>* blocks = nullptr;  // drawn when there is no raster
+  std::span<const pdf_actions::Annotation* const> annotations;
+  std::span<const pdf_actions::Signature* const> signatures;
+  std::span<const std::string> selected;  // ids of selected annotations
+};
+
+// `page` is the page's screen rect; `zoom` screen pixels per point.
+void draw_page(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme,
+               const velyn_ui::Rect& page, double zoom, double page_width, const PageContent& content);
+
+
+}  // namespace pdf_app

@@ -1,0 +1,277 @@
+// Layout, painting and pointer input of the viewer's window.
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/pdf_app.h"
+#include "app/ui/empty_screen.h"
+#include "app/ui/page_canvas.h"
+#include "app/ui/page_rail.h"
+#include "app/ui/toolbar.h"
+#include "velyn_ui/scene.h"
+#include "velyn_ui/status_bubble.h"
+#include "velyn_ui/text_renderer.h"
+#include "velyn_ui/theme.h"
+#include "velyn_ui/toast.h"
+
+namespace pdf_app {
+
+using velyn_ui::Point;
+using velyn_ui::Rect;
+
+namespace {
+
+constexpr double kBubbleTextSize = 12.5;
+constexpr double kBubbleHeight = 26;
+constexpr double kBubbleBottomGap = 16;
+constexpr double kBubbleChevronZone = 34;
+constexpr double kTooltipFade = 0.12;
+
+EmptyState empty_state_of(const PdfApp& app) {
+  if (app.pending_open) return EmptyState::Opening;
+  if (app.open_error) return EmptyState::Failed;
+  return EmptyState::Empty;
+}
+
+ToolbarView toolbar_view(const PdfApp& app) {
+  ToolbarView view;
+  view.thumbnails_open = app.panels.thumbnails_open;
+  view.sidebar_open = app.panels.sidebar_open;
+  view.search_open = app.panels.search_open;
+  view.opening = app.pending_open.has_value();
+  view.document_loaded = app.document_loaded;
+  view.unsaved_changes = app.plan_changed;
+  view.tool = app.tool;
+  view.swatch = app.swatch;
+  view.fit = app.fit;
+  view.zoom = app.viewport.zoom();
+  view.pointer = app.pointer;
+  return view;
+}
+
+}  // namespace
+
+void PdfApp::layout(const Rect& bounds, velyn_ui::FrameContext& ctx) {
+  window = bounds;
+  scale = interface_scale(ctx.theme.scale);
+  update_panels(panels, bounds, document_loaded);
+  regions = compute_frame_layout(bounds, panels, scale);
+  viewport.set_rect(regions.canvas);
+  const double n = double(page_count());
+  viewport.set_content_size({page_width, n * page_height + std::max(n - 1, 0.0) * kPageGap});
+  apply_fit();
+}
+
+void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
+  const auto& theme = ctx.theme;
+  auto& text = ctx.text;
+  update_current_page();
+  if (document_loaded && current_page != last_page_seen) {
+    page_bubble.poke(ctx.now);
+    last_page_seen = current_page;
+  }
+  scene.fill_rect(window, theme.colors.background);
+
+  const auto thumbs = panels.thumbnails_open ? rail_thumbnail_rects(regions.rail, page_count(), page_width,
+                                                                    page_height, rail_scroll)
+                                             : std::vector<Rect>{};
+  if (document_loaded) request_rasters(thumbs);
+
+  scene.fill_rect(regions.canvas, theme.colors.background);
+  const double saved_scale = text.text_scale();
+  if (!document_loaded) {
+    const EmptyState state = empty_state_of(*this);
+    const bool hovered = pointer && open_button_rect(regions.canvas).contains(*pointer);
+    draw_empty_screen(scene, text, theme, regions.canvas, state, open_error.value_or(""), hovered);
+  } else {
+    text.set_text_scale(1.0);
+    scene.push_clip(regions.canvas);
+    const double z = viewport.zoom();
+    const std::uint32_t bucket = width_bucket(page_target_width(z * page_width));
+    std::vector<const pdf_actions::Annotation*> annos;
+    std::vector<const pdf_actions::Signature*> sigs;
+    const std::uint64_t n = page_count();
+    const double pitch = (page_height + kPageGap) * z;
+    std::uint64_t first = 0;
+    if (pitch > 0) {
+      const double top = viewport.screen_to_content({regions.canvas.x0, regions.canvas.y0}).y * z;
+      first = static_cast<std::uint64_t>(std::max(0.0, std::floor(top / pitch) - 1));
+    }
+    for (std::uint64_t i = first; i < n; ++i) {
+      const Rect r = page_rect(i);
+      if (r.y0 > regions.canvas.y1) break;
+      if (r.y1 < regions.canvas.y0) continue;
+      annos.clear();
+      sigs.clear();
+      for (const auto& a : review.annotations)
+        if (a.page == i + 1) annos.push_back(&a);
+      for (const auto& s : review.signatures)
+        if (s.page == i + 1) sigs.push_back(&s);
+      PageContent content;
+      content.raster = rasters.lookup({i, bucket});
+      if (!doc->raster_document && i < page_sources.size() && page_sources[i] - 1 < doc->document.pages.size()) {
+        content.blocks = &doc->document.pages[page_sources[i] - 1];
+      }
+      content.annotations = annos;
+      content.signatures = sigs;
+      content.selected = selected_annotations;
+      draw_page(scene, text, theme, r, z, page_width, content);
+    }
+    scene.pop();
+    viewport.draw_scrollbars(scene, theme);
+    text.set_text_scale(saved_scale);
+  }
+
+  if (regions.panels_overlay && (panels.thumbnails_open || panels.sidebar_open)) {
+    scene.fill_rect(regions.canvas, velyn_ui::Color{0, 0, 0, 120.0 / 255});
+  }
+  if (panels.thumbnails_open && regions.rail.has_area()) {
+    RailView rail;
+    rail.rect = regions.rail;
+    rail.thumbnails = thumbs;
+    rail.current = current_page;
+    rail.pointer = pointer;
+    draw_page_rail(scene, text, theme, rail, [&](std::uint64_t i, const Rect& r) -> const velyn_ui::Image* {
+      return rasters.lookup({i, width_bucket(thumbnail_target_width(r.width()))});
+    });
+  }
+  if (panels.sidebar_open && regions.sidebar.has_area()) {
+    scene.fill_rect(regions.sidebar, theme.colors.surface);
+    scene.fill_rect({regions.sidebar.x0, regions.sidebar.y0, regions.sidebar.x0 + 1, regions.sidebar.y1},
+                    theme.colors.border);
+  }
+
+  const ToolbarView view = toolbar_view(*this);
+  const ToolbarLayout bar = compute_toolbar_layout(regions.toolbar, scale, tool);
+  draw_toolbar(scene, text, theme, regions.toolbar, bar, view);
+
+  // Page bubble.
+  bubble_pill = bubble_left = bubble_right = {};
+  if (document_loaded) {
+    const std::string label = fmt::format("Page {} of {}", current_page, page_count());
+    const auto size = velyn_ui::status_bubble::pill_size(label, text, kBubbleTextSize, kBubbleHeight);
+    const double cx = regions.canvas.center().x;
+    const Rect pill{cx - size.width / 2, regions.canvas.y1 - kBubbleBottomGap - size.height, cx + size.width / 2,
+                    regions.canvas.y1 - kBubbleBottomGap};
+    const bool near = pointer && pointer->x >= pill.x0 - 40 && pointer->x <= pill.x1 + 40 &&
+                      pointer->y >= pill.y0 - 32 && pointer->y <= regions.canvas.y1;
+    page_bubble.set_hover(page_bubble_pinned || near || (pointer && pill.contains(*pointer)), ctx.now);
+    const double alpha = page_bubble.alpha(ctx.now);
+    if (alpha > 0) {
+      bubble_pill = pill;
+      bubble_left = {pill.x0, pill.y0, pill.x0 + kBubbleChevronZone, pill.y1};
+      bubble_right = {pill.x1 - kBubbleChevronZone, pill.y0, pill.x1, pill.y1};
+      scene.push_layer(alpha, pill.inset(-12, -14));
+      velyn_ui::status_bubble::draw_pill(scene, text, theme, pill, label, kBubbleTextSize);
+      const double cy = pill.center().y;
+      using velyn_ui::status_bubble::Direction;
+      velyn_ui::status_bubble::draw_chevron(scene, theme, {pill.x0 + 8, cy - 8, pill.x0 + 24, cy + 8},
+                                            Direction::Left, pointer && bubble_left.contains(*pointer));
+      velyn_ui::status_bubble::draw_chevron(scene, theme, {pill.x1 - 24, cy - 8, pill.x1 - 8, cy + 8},
+                                            Direction::Right, pointer && bubble_right.contains(*pointer));
+      scene.pop();
+    }
+  }
+
+  // Tooltip.
+  std::optional<std::pair<std::string, Rect>> hovered;
+  if (pointer) {
+    for (auto& entry : toolbar_tooltips(bar, view)) {
+      if (entry.second.contains(*pointer)) {
+        hovered = std::move(entry);
+        break;
+      }
+    }
+  }
+  if (!hovered) {
+    tooltip.clear();
+  } else if (tooltip.text() && *tooltip.text() == hovered->first) {
+    tooltip.tick(ctx.now, kTooltipFade);
+  } else {
+    tooltip.reset(hovered->first, hovered->second, velyn_ui::widget::tooltip::Tooltip::kShowDelaySeconds);
+    tooltip.tick(ctx.now, kTooltipFade);
+  }
+  velyn_ui::widget::tooltip::draw_hover_tooltip(scene, text, theme, tooltip, window);
+
+  if (status && !status->empty()) {
+    velyn_ui::widget::toast::paint_transient(scene, text, theme, regions.canvas, *status, 1.0);
+  }
+}
+
+velyn_ui::Handled PdfApp::handle_event(const velyn_ui::Event& event, docstore::Document&, velyn_ui::FrameContext&) {
+  if (const auto* move = std::get_if<velyn_ui::PointerMove>(&event)) {
+    pointer = move->at;
+    redraw_requested = true;
+    return velyn_ui::Handled::Yes;
+  }
+  if (std::holds_alternative<velyn_ui::PointerLeave>(event)) {
+    pointer.reset();
+    redraw_requested = true;
+    return velyn_ui::Handled::Yes;
+  }
+  if (waiting_for_record) return velyn_ui::Handled::No;
+  if (const auto* wheel = std::get_if<velyn_ui::Wheel>(&event)) {
+    if (!document_loaded) return velyn_ui::Handled::No;
+    const double unit = wheel->unit == velyn_ui::WheelUnit::Lines ? kWheelLinePixels : 1.0;
+    if (wheel->modifiers & velyn_ui::kModCtrl) {
+      if (wheel->dy != 0) zoom_at(wheel->dy < 0 ? kZoomStep : 1 / kZoomStep, wheel->at);
+    } else if (panels.thumbnails_open && regions.rail.contains(wheel->at)) {
+      rail_scroll = std::max(0.0, rail_scroll + wheel->dy * unit);
+      redraw_requested = true;
+    } else {
+      pan_by(wheel->dx * unit, wheel->dy * unit);
+    }
+    return velyn_ui::Handled::Yes;
+  }
+  if (const auto* press = std::get_if<velyn_ui::PointerPress>(&event)) {
+    if (press->button != velyn_ui::PointerButton::Primary) return velyn_ui::Handled::No;
+    const ToolbarLayout bar = compute_toolbar_layout(regions.toolbar, scale, tool);
+    const Point at = press->at;
+    if (bar.thumbnails.contains(at)) {
+      if (document_loaded) {
+        panels.thumbnails_open = !panels.thumbnails_open;
+        if (panels.thumbnails_open && panels.narrow) panels.sidebar_open = false;
+      }
+    } else if (bar.sidebar.contains(at)) {
+      if (document_loaded) {
+        panels.sidebar_open = !panels.sidebar_open;
+        if (panels.sidebar_open && panels.narrow) panels.thumbnails_open = false;
+      }
+    } else if (document_loaded && bar.zoom_in.contains(at)) {
+      zoom_by(kZoomStep);
+    } else if (document_loaded && bar.zoom_out.contains(at)) {
+      zoom_by(1 / kZoomStep);
+    } else if (document_loaded && bar.fit.contains(at)) {
+      set_fit(fit == FitMode::Page ? FitMode::Width : FitMode::Page);
+    } else if (document_loaded && bubble_left.contains(at)) {
+      go_to_page(current_page > 1 ? current_page - 1 : 1);
+    } else if (document_loaded && bubble_right.contains(at)) {
+      go_to_page(current_page + 1);
+    } else if (panels.thumbnails_open && regions.rail.contains(at)) {
+      const auto thumbs = rail_thumbnail_rects(regions.rail, page_count(), page_width, page_height, rail_scroll);
+      for (std::size_t i = 0; i < thumbs.size(); ++i) {
+        if (thumbs[i].contains(at)) go_to_page(i + 1);
+      }
+    } else {
+      for (const auto& [t, r] : bar.tools) {
+        if (r.contains(at)) tool = t;
+      }
+      for (const auto& [s, r] : bar.swatches) {
+        if (r.contains(at)) swatch = s;
+      }
+    }
+    redraw_requested = true;
+    return velyn_ui::Handled::Yes;
+  }
+  return velyn_ui::Handled::No;
+}
+
+velyn_ui::CursorShape PdfApp::cursor_at(Point at) const {
+  if (!document_loaded && !pending_open && open_button_rect(regions.canvas).contains(at)) {
+    return velyn_ui::CursorShape::Pointer;
+  }
+  return velyn_ui::CursorShape::Default;
+}
+
+}  // namespace pdf_app
