@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# scripts/bench engine [FILE.pdf]: $1 is <build>/bench, the rest goes to the program.
+# scripts/bench engine [FILE.pdf]: $1 is <build>/bench/bin, the rest goes to the program.
 set -euo pipefail
 bench_dir=$1; shift
-exec "$bench_dir/engine/engine_bench" "$@"
+exec "$bench_dir/engine_bench" "$@"

@@ -24,11 +24,15 @@ function(viewer_test)
     set(T_TIMEOUT 300)
   endif()
   include(GoogleTest)
+  # An empty value would shift the PROPERTIES pairs, so labels are added only
+  # when given.
+  set(props TIMEOUT ${T_TIMEOUT}
+      ENVIRONMENT "VELYN_PDFIUM_LIB=${VIEWER_PDFIUM_LIB};VIEWER_SOURCE_DIR=${CMAKE_SOURCE_DIR};${T_ENV}")
+  if(T_LABELS)
+    list(APPEND props LABELS "${T_LABELS}")
+  endif()
   gtest_discover_tests(${T_NAME}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES
-      LABELS "${T_LABELS}"
-      TIMEOUT ${T_TIMEOUT}
-      ENVIRONMENT "VELYN_PDFIUM_LIB=${VIEWER_PDFIUM_LIB};VIEWER_SOURCE_DIR=${CMAKE_SOURCE_DIR};${T_ENV}")
+    PROPERTIES ${props})
 endfunction()
