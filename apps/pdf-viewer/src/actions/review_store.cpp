@@ -82,6 +82,51 @@ std::uint64_t read_record_page(const Document& doc, const ObjId& record, const P
   return 1;
 }
 
+const docstore::Value* RecordView::find(std::string_view key) const {
+  auto it = std::lower_bound(entries_.begin(), entries_.end(), key,
+                             [](const auto& e, std::string_view k) { return std::string_view(e.first) < k; });
+  return it != entries_.end() && it->first == key ? &it->second : nullptr;
+}
+
+std::optional<std::string> RecordView::string(std::string_view key) const {
+  const auto* v = find(key);
+  if (const std::string* s = v ? v->as_string() : nullptr) return *s;
+  return std::nullopt;
+}
+
+std::optional<std::int64_t> RecordView::integer(std::string_view key) const {
+  const auto* v = find(key);
+  return v ? v->as_int() : std::nullopt;
+}
+
+std::optional<double> RecordView::number(std::string_view key) const {
+  const auto* v = find(key);
+  if (!v) return std::nullopt;
+  if (auto d = v->as_double()) return std::isfinite(*d) ? d : std::nullopt;
+  if (auto i = v->as_int()) return static_cast<double>(*i);
+  return std::nullopt;
+}
+
+std::optional<bool> RecordView::boolean(std::string_view key) const {
+  const auto* v = find(key);
+  return v ? v->as_bool() : std::nullopt;
+}
+
+std::optional<ObjId> RecordView::list(std::string_view key) const {
+  const auto* v = find(key);
+  return v ? v->as_list() : std::nullopt;
+}
+
+std::uint64_t RecordView::page(const PagePositions& pages) const {
+  if (const auto* v = find("page-id")) {
+    if (const std::string* id = v->as_string()) {
+      if (auto pos = pages.position_of(*id)) return *pos;
+    }
+  }
+  if (auto p = integer("page"); p && *p >= 1) return static_cast<std::uint64_t>(*p);
+  return 1;
+}
+
 // ---- points ----
 
 namespace {
@@ -198,17 +243,18 @@ std::vector<ObjId> root_list_maps(const Document& doc, std::string_view key) {
 std::vector<Annotation> read_annotations(const Document& doc, const PagePositions& pages) {
   std::vector<Annotation> out;
   for (const ObjId& m : root_list_maps(doc, keys::kAnnotations)) {
+    const RecordView r(doc, m);
     Annotation a;
-    a.id = read_string(doc, m, "id").value_or("");
-    a.page = read_record_page(doc, m, pages);
-    a.color = parse_swatch(read_string(doc, m, "color").value_or(""));
-    a.author = read_string(doc, m, "author").value_or("");
-    const auto kind = read_string(doc, m, "kind");
-    auto num = [&](std::string_view k) { return read_number(doc, m, k).value_or(0); };
+    a.id = r.string("id").value_or("");
+    a.page = r.page(pages);
+    a.color = parse_swatch(r.string("color").value_or(""));
+    a.author = r.string("author").value_or("");
+    const auto kind = r.string("kind");
+    auto num = [&](std::string_view k) { return r.number(k).value_or(0); };
     if (kind == "highlight") {
       a.geom = AnnoGeom::Highlight{num("x"), num("y"), num("w"), num("h")};
     } else if (kind == "ink") {
-      a.geom = AnnoGeom::Ink{parse_points(read_string(doc, m, "points").value_or(""))};
+      a.geom = AnnoGeom::Ink{parse_points(r.string("points").value_or(""))};
     } else {
       a.geom = AnnoGeom::Note{num("x"), num("y")};
     }
@@ -220,25 +266,27 @@ std::vector<Annotation> read_annotations(const Document& doc, const PagePosition
 std::vector<Comment> read_comments(const Document& doc, const PagePositions& pages) {
   std::vector<Comment> out;
   for (const ObjId& m : root_list_maps(doc, keys::kComments)) {
+    const RecordView rec(doc, m);
     Comment c;
-    c.id = read_string(doc, m, "id").value_or("");
-    c.anno = read_string(doc, m, "anno");
-    c.page = read_record_page(doc, m, pages);
-    c.author = read_string(doc, m, "author").value_or("");
-    c.body = read_string(doc, m, "body").value_or("");
-    c.created = read_int(doc, m, "created").value_or(0);
-    c.resolved = read_bool(doc, m, "resolved").value_or(false);
-    if (auto replies = read_list(doc, m, "replies")) {
+    c.id = rec.string("id").value_or("");
+    c.anno = rec.string("anno");
+    c.page = rec.page(pages);
+    c.author = rec.string("author").value_or("");
+    c.body = rec.string("body").value_or("");
+    c.created = rec.integer("created").value_or(0);
+    c.resolved = rec.boolean("resolved").value_or(false);
+    if (auto replies = rec.list("replies")) {
       std::unordered_set<std::string> seen;
       for (const auto& item : doc.list_items(*replies)) {
         auto r = item.as_map();
         if (!r) continue;
+        const RecordView rv(doc, *r);
         Reply reply;
-        auto id = read_string(doc, *r, "id");
+        auto id = rv.string("id");
         reply.id = id ? std::move(*id) : "legacy:" + c.id + ":" + r->to_string();
         if (!seen.insert(reply.id).second) continue;
-        reply.author = read_string(doc, *r, "author").value_or("");
-        reply.body = read_string(doc, *r, "body").value_or("");
+        reply.author = rv.string("author").value_or("");
+        reply.body = rv.string("body").value_or("");
         c.replies.push_back(std::move(reply));
       }
     }
@@ -251,16 +299,17 @@ std::vector<Comment> read_comments(const Document& doc, const PagePositions& pag
 std::vector<Signature> read_signatures(const Document& doc, const PagePositions& pages) {
   std::vector<Signature> out;
   for (const ObjId& m : root_list_maps(doc, keys::kSignatures)) {
+    const RecordView r(doc, m);
     Signature s;
-    s.id = read_string(doc, m, "id").value_or("");
-    s.page = read_record_page(doc, m, pages);
-    s.x = read_number(doc, m, "x").value_or(0);
-    s.y = read_number(doc, m, "y").value_or(0);
-    s.w = read_number(doc, m, "w").value_or(kDefaultSignatureWidth);
-    s.h = read_number(doc, m, "h").value_or(kDefaultSignatureHeight);
-    s.signer = read_string(doc, m, "signer").value_or("");
-    s.date = read_string(doc, m, "date").value_or("");
-    if (read_string(doc, m, "ink") == "drawn") s.strokes = parse_strokes(read_string(doc, m, "strokes").value_or(""));
+    s.id = r.string("id").value_or("");
+    s.page = r.page(pages);
+    s.x = r.number("x").value_or(0);
+    s.y = r.number("y").value_or(0);
+    s.w = r.number("w").value_or(kDefaultSignatureWidth);
+    s.h = r.number("h").value_or(kDefaultSignatureHeight);
+    s.signer = r.string("signer").value_or("");
+    s.date = r.string("date").value_or("");
+    if (r.string("ink") == "drawn") s.strokes = parse_strokes(r.string("strokes").value_or(""));
     out.push_back(std::move(s));
   }
   return out;

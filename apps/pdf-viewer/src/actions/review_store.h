@@ -83,6 +83,25 @@ class PagePositions {
 [[nodiscard]] std::optional<docstore::ObjId> read_map(const docstore::Document& doc, const docstore::ObjId& map,
                                                       std::string_view key);
 
+// All members of one record map, fetched at once: reading a record member by
+// member would look the map up again for every member.
+class RecordView {
+ public:
+  RecordView(const docstore::Document& doc, const docstore::ObjId& map) : entries_(doc.entries(map)) {}
+
+  [[nodiscard]] const docstore::Value* find(std::string_view key) const;
+  [[nodiscard]] std::optional<std::string> string(std::string_view key) const;
+  [[nodiscard]] std::optional<std::int64_t> integer(std::string_view key) const;
+  [[nodiscard]] std::optional<double> number(std::string_view key) const;  // as read_number
+  [[nodiscard]] std::optional<bool> boolean(std::string_view key) const;
+  [[nodiscard]] std::optional<docstore::ObjId> list(std::string_view key) const;
+  // As read_record_page.
+  [[nodiscard]] std::uint64_t page(const PagePositions& pages) const;
+
+ private:
+  std::vector<std::pair<std::string, docstore::Value>> entries_;  // sorted by key
+};
+
 // The page of a stored record: its "page-id" position when displayed, else its
 // "page" when at least 1, else 1.
 [[nodiscard]] std::uint64_t read_record_page(const docstore::Document& doc, const docstore::ObjId& record,
