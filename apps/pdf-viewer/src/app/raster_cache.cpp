@@ -22,7 +22,8 @@ std::uint32_t thumbnail_target_width(double logical_width) {
 }
 
 std::uint32_t width_bucket(std::uint32_t target) {
-  const std::uint32_t steps = target / kRasterWidthStep;
+  // Clamped first, as the worker snaps it: 5000 and 4096 both give 4080.
+  const std::uint32_t steps = std::min(target, kRasterMaxWidth) / kRasterWidthStep;
   if (steps < 5) return kRasterMinWidth;
   return std::min(steps * kRasterWidthStep, kRasterMaxWidth);
 }
@@ -45,8 +46,9 @@ void RasterCache::insert(const RasterKey& key, velyn_ui::Image image) {
   }
   failed_.erase(key);
   const std::uint64_t size = image_bytes(image);
-  // A new raster is not yet in use: it was asked for by an earlier frame.
-  Entry entry{std::move(image), frame_ == 0 ? 0 : frame_ - 1, ++tick_};
+  // A raster that just arrived is kept through the next frame, which asked
+  // for it and will show it; evicting it at once would re-request it forever.
+  Entry entry{std::move(image), frame_ + 1, ++tick_};
   by_recency_.emplace(entry.tick, key);
   entries_.emplace(key, std::move(entry));
   bytes_ += size;
@@ -57,7 +59,7 @@ void RasterCache::evict_to_budget() {
   auto it = by_recency_.begin();
   while (bytes_ > budget_ && it != by_recency_.end()) {
     auto entry = entries_.find(it->second);
-    if (entry->second.last_used == frame_) {
+    if (entry->second.last_used >= frame_) {
       ++it;  // shown in this frame: never evicted
       continue;
     }

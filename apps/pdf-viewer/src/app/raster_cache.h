@@ -7,6 +7,7 @@
 //   entries used in the current frame are never evicted (a frame that needs
 //   more than the budget keeps them all until a later frame frees them);
 // - eviction takes the least recently used entry first;
+// - a raster that just arrived counts as in use until the next frame ends;
 // - an evicted or dropped key is also forgotten as requested, so a later frame
 //   may ask for it again; a failed key stays requested (no retry loop).
 #include <cstdint>
@@ -29,7 +30,7 @@ inline constexpr std::uint64_t kRasterCacheBytes = 256ull * 1024 * 1024;
 std::uint32_t page_target_width(double logical_width);
 // Device width asked for a thumbnail `logical_width` wide: twice that, 96–600.
 std::uint32_t thumbnail_target_width(double logical_width);
-// The cache key of a target width: 96 below 120, else floor to 24, at most 4096.
+// The cache key of a target width (clamped to 4096): 96 below 120, else floored to 24.
 std::uint32_t width_bucket(std::uint32_t target);
 
 struct RasterKey {

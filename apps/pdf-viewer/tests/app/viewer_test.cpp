@@ -1,0 +1,322 @@
+// The viewer's frame cycle, driven headlessly: reply acceptance, open
+// failures, record binding, fit and page tracking, raster requests and what a
+// rendered page looks like.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <mutex>
+
+#include "actions/apply.h"
+#include "app/pdf_app.h"
+#include "app/raster_cache.h"
+#include "docstore/document.h"
+#include "pdf_fixtures.h"
+#include "source/source_worker.h"
+#include "velyn_ui/frame_services.h"
+#include "velyn_ui/headless.h"
+#include "velyn_ui/record/record_set.h"
+#include "velyn_ui/text_renderer.h"
+#include "velyn_ui/theme.h"
+
+namespace {
+
+namespace source = pdf::source;
+using pdf_app::PdfApp;
+
+// A worker whose jobs answer nothing: the test hands the viewer its replies.
+class SilentJobs final : public source::JobExecutor {
+ public:
+  std::optional<source::SourceReply> execute(source::ClientId, source::SourceRequest) override { return std::nullopt; }
+  void close_client(source::ClientId) override {}
+};
+
+class TempHome {
+ public:
+  TempHome() {
+    dir_ = std::filesystem::temp_directory_path() / ("pdf-viewer-app-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_);
+    setenv("HOME", dir_.c_str(), 1);
+    setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
+  }
+  ~TempHome() { std::filesystem::remove_all(dir_); }
+  const std::filesystem::path& dir() const { return dir_; }
+
+ private:
+  std::filesystem::path dir_;
+};
+
+// Hands update() the records it needs to check the binding.
+class Services final : public velyn_ui::FrameServices {
+ public:
+  velyn_ui::record::RecordSet set = velyn_ui::record::RecordSet::in_memory();
+  const velyn_ui::record::RecordSet& records() const override { return set; }
+};
+
+source::Opened opened_reply(source::RequestId id, std::size_t pages) {
+  source::Opened o;
+  o.request_id = id;
+  o.opened.document = source::Document::blank_pages("T", "", pages, 612, 792);
+  o.opened.file_name = "a.pdf";
+  o.opened.raster_document = id;
+  o.opened.page_sizes.assign(pages, source::PageSize{612, 792});
+  return o;
+}
+
+class ViewerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    worker_ = source::SourceWorker::start(std::make_unique<SilentJobs>());
+    app_ = std::make_unique<PdfApp>(*source::SourceClient::open(*worker_));
+  }
+  void TearDown() override { app_.reset(); }
+
+  // One update + layout + draw at 1280 × 800 with the document of the bound record.
+  void frame(docstore::Document* doc = nullptr) {
+    velyn_ui::FrameContext ctx{text_, theme_, now_ += 0.016, &services_};
+    docstore::Document scratch;
+    docstore::Document* d = doc;
+    if (!d && app_->desired_record()) d = &services_.set.document_for(*app_->desired_record())->get();
+    app_->update(d ? *d : scratch, ctx);
+    app_->layout({0, 0, 1280, 800}, ctx);
+    // Drawing needs a surface; the request pass alone is what these tests observe.
+    app_->request_rasters({});
+  }
+  std::uint64_t open(const std::string& path) {
+    app_->start_open(path);
+    return app_->pending_open->request_id;
+  }
+
+  TempHome home_;
+  std::unique_ptr<source::SourceWorker> worker_;
+  std::unique_ptr<PdfApp> app_;
+  Services services_;
+  velyn_ui::TextRenderer text_;
+  velyn_ui::Theme theme_ = velyn_ui::Theme::light();
+  double now_ = 1;
+};
+
+TEST(RasterWidths, TargetsAndBuckets) {
+  struct Case {
+    double logical;
+    std::uint32_t target, bucket;
+  };
+  const Case cases[] = {{40, 96, 96}, {65, 130, 120}, {2500, 4096, 4080}, {0, 96, 96}, {306, 612, 600}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(pdf_app::page_target_width(c.logical), c.target) << c.logical;
+    EXPECT_EQ(pdf_app::width_bucket(c.target), c.bucket) << c.logical;
+  }
+  EXPECT_EQ(pdf_app::width_bucket(5000), 4080u);
+  EXPECT_EQ(pdf_app::thumbnail_target_width(400), 600u);
+}
+
+TEST(Viewport, FitAndCurrentPageRules) {
+  EXPECT_EQ(pdf_app::fit_page_zoom(100, 100, 612, 792), 0.25);
+  EXPECT_NEAR(*pdf_app::fit_page_zoom(1000, 900, 612, 792), 844.0 / 792, 1e-12);
+  EXPECT_FALSE(pdf_app::fit_page_zoom(50, 900, 612, 792));
+  EXPECT_EQ(pdf_app::current_page_at(800, 792, 3), 2u);
+  EXPECT_EQ(pdf_app::current_page_at(-300, 792, 3), 1u);
+  EXPECT_EQ(pdf_app::current_page_at(1e9, 792, 3), 3u);
+  EXPECT_EQ(pdf_app::current_page_at(10, -22, 3), 1u);
+}
+
+TEST(RasterCacheTest, EvictsLeastRecentlyUsedButNeverWhatThisFrameUses) {
+  const auto image = [] {
+    std::vector<std::uint8_t> rgba(10 * 10 * 4, 255);
+    return velyn_ui::Image::from_rgba(10, 10, rgba);
+  };
+  pdf_app::RasterCache cache(2 * 400);  // room for two 10 × 10 rasters
+  cache.begin_frame();
+  for (std::uint64_t p = 0; p < 2; ++p) {
+    cache.mark_requested({p, 96});
+    cache.insert({p, 96}, image());
+  }
+  cache.begin_frame();
+  ASSERT_TRUE(cache.lookup({0, 96}));  // page 0 is shown now; page 1 is older
+  cache.begin_frame();
+  ASSERT_TRUE(cache.lookup({0, 96}));
+  cache.insert({2, 96}, image());
+  EXPECT_TRUE(cache.lookup({0, 96}));
+  EXPECT_FALSE(cache.lookup({1, 96}));
+  EXPECT_FALSE(cache.requested({1, 96}));  // may be asked for again
+  // Everything in use this frame stays, even over the budget.
+  ASSERT_TRUE(cache.lookup({2, 96}));
+  cache.insert({3, 96}, image());
+  EXPECT_TRUE(cache.lookup({0, 96}) && cache.lookup({2, 96}) && cache.lookup({3, 96}));
+  // A raster that just arrived survives until the frame after it.
+  cache.begin_frame();
+  cache.lookup({0, 96});
+  cache.insert({4, 96}, image());
+  EXPECT_TRUE(cache.lookup({4, 96}));
+  EXPECT_FALSE(cache.lookup({2, 96}));
+}
+
+TEST_F(ViewerTest, OnlyTheSecondOfTwoQuickOpensIsAccepted) {
+  const auto first = open("/tmp/a.pdf");
+  const auto second = open("/tmp/b.pdf");
+  EXPECT_EQ(app_->status, "Opening PDF…");
+  app_->handle_reply(opened_reply(first, 2));
+  EXPECT_FALSE(app_->document_loaded);
+  app_->handle_reply(source::OpenFailed{first, "late"});
+  EXPECT_FALSE(app_->open_error);
+  app_->handle_reply(opened_reply(second, 3));
+  ASSERT_TRUE(app_->document_loaded);
+  EXPECT_EQ(app_->doc->path, "/tmp/b.pdf");
+  EXPECT_FALSE(app_->status);
+  EXPECT_EQ(app_->record->links.front().target, "/tmp/b.pdf");
+  EXPECT_TRUE(app_->waiting_for_record);
+}
+
+TEST_F(ViewerTest, OpenFailureWithAndWithoutADocument) {
+  const auto id = open("/tmp/x.pdf");
+  app_->handle_reply(source::OpenFailed{id, "not a readable PDF"});
+  EXPECT_FALSE(app_->pending_open);
+  EXPECT_EQ(app_->open_error, "Could not open /tmp/x.pdf: not a readable PDF");
+  EXPECT_FALSE(app_->status);
+
+  const auto good = open("/tmp/good.pdf");
+  app_->handle_reply(opened_reply(good, 2));
+  EXPECT_FALSE(app_->open_error);
+  const auto bad = open("/tmp/bad.pdf");
+  app_->handle_reply(source::OpenFailed{bad, "boom"});
+  EXPECT_TRUE(app_->document_loaded);
+  EXPECT_EQ(app_->doc->path, "/tmp/good.pdf");
+  EXPECT_EQ(app_->status, "Could not open /tmp/bad.pdf: boom");
+  EXPECT_FALSE(app_->open_error);
+}
+
+TEST(ViewerWithoutWorker, OpenFailsAtOnce) {
+  PdfApp app(nullptr);
+  app.start_open("/tmp/a.pdf");
+  EXPECT_FALSE(app.pending_open);
+  EXPECT_EQ(app.open_error, "Could not open /tmp/a.pdf: the PDF worker could not be started");
+}
+
+TEST_F(ViewerTest, StaleRenderRepliesAreDropped) {
+  const auto id = open("/tmp/a.pdf");
+  app_->handle_reply(opened_reply(id, 2));
+  std::vector<std::uint8_t> rgba(96 * 124 * 4, 0);
+  source::Image image{96, 124, std::make_shared<const std::vector<std::uint8_t>>(rgba)};
+  app_->handle_reply(source::PageRendered{id + 1000, 0, 96, image});
+  app_->handle_reply(source::PageRenderFailed{id + 1000, 0, 96, "x"});
+  EXPECT_EQ(app_->rasters.size(), 0u);
+  EXPECT_FALSE(app_->status);
+  app_->handle_reply(source::PageRendered{id, 0, 96, image});
+  EXPECT_EQ(app_->rasters.size(), 1u);
+  app_->handle_reply(source::PageRenderFailed{id, 1, 96, "bad page"});
+  EXPECT_EQ(app_->status, "Couldn’t render page 2: bad page");
+}
+
+TEST_F(ViewerTest, BindingWaitsForTheRecordThenSeedsAndReadsMarkup) {
+  const auto id = open("/tmp/a.pdf");
+  app_->handle_reply(opened_reply(id, 3));
+  docstore::Document other;
+  frame(&other);  // the host has not switched yet
+  EXPECT_TRUE(app_->waiting_for_record);
+  EXPECT_TRUE(app_->busy());
+  EXPECT_EQ(other.change_count(), 0u);  // nothing written to the wrong record
+
+  auto& doc = services_.set.document_for(*app_->desired_record())->get();
+  frame(&doc);
+  EXPECT_FALSE(app_->waiting_for_record);
+  ASSERT_EQ(app_->plan.size(), 3u);
+  EXPECT_EQ(app_->plan[2].id, "source-3");
+  ASSERT_TRUE(app_->pending_plan);  // the worker is told the shared plan
+
+  // Markup added to the shared document shows in the next frame.
+  {
+    auto txn = doc.begin();
+    pdf_actions::apply_action(
+        txn, pdf_actions::PdfViewerAction(pdf_actions::PdfViewerAction::AddAnnotation{
+                 "2d8ab1f0-8c51-4b1a-9d65-0f7d3a6b7c11", 2, pdf_actions::AnnoGeom::Highlight{10, 20, 100, 12},
+                 "green", "Ann"}));
+    txn.commit();
+  }
+  frame(&doc);
+  ASSERT_EQ(app_->review.annotations.size(), 1u);
+  EXPECT_EQ(app_->review.annotations[0].page, 2u);
+  // Unchanged heads: the model is not read again.
+  app_->review.annotations.clear();
+  frame(&doc);
+  EXPECT_TRUE(app_->review.annotations.empty());
+}
+
+TEST_F(ViewerTest, PlanRepliesAreAcceptedOnlyForThePendingPlan) {
+  const auto id = open("/tmp/a.pdf");
+  app_->handle_reply(opened_reply(id, 2));
+  frame();
+  ASSERT_TRUE(app_->pending_plan);
+  auto plan = *app_->pending_plan;
+  auto other = plan;
+  other.pop_back();
+  app_->handle_reply(source::PagePlanApplied{id, other, {{300, 400}}});
+  EXPECT_TRUE(app_->pending_plan);
+  app_->handle_reply(source::PagePlanApplied{id, plan, {{300, 400}, {300, 400}}});
+  EXPECT_FALSE(app_->pending_plan);
+  EXPECT_EQ(app_->page_width, 300);
+  EXPECT_EQ(app_->page_height, 400);
+  app_->handle_reply(source::PagePlanFailed{id, "late"});
+  EXPECT_FALSE(app_->status);
+}
+
+TEST_F(ViewerTest, OneVisiblePageAndTwoThumbnailRequestsPerFrame) {
+  const auto id = open("/tmp/a.pdf");
+  app_->handle_reply(opened_reply(id, 6));
+  frame();
+  ASSERT_TRUE(app_->panels.thumbnails_open);
+  app_->set_fit(pdf_app::FitMode::Free);
+  app_->viewport.set_zoom(0.25);  // several pages visible at once
+  const std::vector<velyn_ui::Rect> thumbs(6, velyn_ui::Rect{10, 100, 130, 255});
+  const std::size_t before = app_->rasters.requested_count();
+  app_->request_rasters(thumbs);
+  EXPECT_EQ(app_->rasters.requested_count(), before + 1 + 2);
+  EXPECT_TRUE(app_->missing_visible_raster);
+  app_->request_rasters(thumbs);
+  EXPECT_EQ(app_->rasters.requested_count(), before + 2 + 4);
+}
+
+TEST_F(ViewerTest, ContentHeightAndPageTracking) {
+  const auto id = open("/tmp/a.pdf");
+  app_->handle_reply(opened_reply(id, 3));
+  frame();
+  EXPECT_EQ(app_->viewport.content_size().height, 2420);
+  app_->set_fit(pdf_app::FitMode::Width);
+  app_->go_to_page(2);
+  EXPECT_EQ(app_->current_page, 2u);
+  app_->update_current_page();
+  EXPECT_EQ(app_->current_page, 2u);
+  app_->go_to_page(99);
+  EXPECT_EQ(app_->current_page, 3u);
+}
+
+TEST(ViewerRendering, ARenderedPageAppearsInTheFrame) {
+  TempHome home;
+  const auto pdf = home.dir() / "three.pdf";
+  source::testing::FixtureSpec spec;
+  for (int i = 0; i < 3; ++i) {
+    source::testing::FixturePage page;
+    for (int l = 0; l < 30; ++l) page.lines.push_back("A line of text that covers the page with ink " + std::to_string(l));
+    spec.pages.push_back(page);
+  }
+  source::testing::write_pdf(pdf, spec);
+  auto app = std::make_unique<PdfApp>();
+  app->start_open(pdf.string());
+  auto harness = velyn_ui::headless::FrameHarness::new_with_theme(velyn_ui::state::State(), std::move(app), 1280,
+                                                                  800, velyn_ui::Theme::light());
+  harness.with_records(velyn_ui::record::RecordSet::in_memory(), docstore::Document());
+  ASSERT_TRUE(harness.wait_for_visuals(30, false));
+  auto& viewer = static_cast<PdfApp&>(harness.widget());
+  ASSERT_TRUE(viewer.document_loaded) << viewer.open_error.value_or("");
+  const auto page = viewer.page_rect(0).intersect(viewer.regions.canvas);
+  int inked = 0;
+  for (double y = page.y0 + 10; y < page.y1 - 10; y += 2)
+    for (double x = page.x0 + 10; x < page.x1 - 10; x += 2) {
+      const auto c = harness.pixel(std::uint32_t(x), std::uint32_t(y));
+      if (c.r < 0.6 && c.g < 0.6 && c.b < 0.6) ++inked;
+    }
+  EXPECT_GT(inked, 50);
+}
+
+}  // namespace
