@@ -7,6 +7,7 @@
 #include "actions/page_plan.h"
 #include "actions/review_store.h"
 #include "app/pdf_app.h"
+#include "app/sample_document.h"
 #include "source/source_worker.h"
 #include "velyn_ui/frame_services.h"
 #include "velyn_ui/record/record_set.h"
@@ -59,6 +60,14 @@ void PdfApp::update(docstore::Document& document, velyn_ui::FrameContext& ctx) {
     waiting_for_record = false;
   }
 
+  // 4. Demo content, considered once per viewer.
+  if (demo_mode && !demo_considered && doc) {
+    auto txn = document.begin();
+    select_demo_note = seed_demo_content(txn, doc->document);
+    txn.commit();
+    demo_considered = true;
+  }
+
   // 5. Page plan, then 6. review model.
   if (document_loaded) refresh_page_plan(document);
   read_review(document);
@@ -69,6 +78,15 @@ void PdfApp::read_review(const docstore::Document& document) {
   if (review_heads && *review_heads == heads) return;  // nothing changed since the last read
   review = pdf_actions::read_review_model(document);
   review_heads = std::move(heads);
+  if (select_demo_note) {
+    for (const auto& a : review.annotations) {
+      if (std::holds_alternative<pdf_actions::AnnoGeom::Note>(a.geom.value)) {
+        selected_annotations = {a.id};
+        break;
+      }
+    }
+    select_demo_note = false;
+  }
   redraw_requested = true;
 }
 

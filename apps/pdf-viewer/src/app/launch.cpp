@@ -49,10 +49,20 @@ std::unique_ptr<velyn_ui::Widget> build_app(const velyn_ui::launch::LaunchArgs& 
   switch (choice.kind) {
     case BuildChoice::Kind::Open: app->start_open(*choice.path); break;
     case BuildChoice::Kind::Scenario:
-      // Scenario set-ups start from the empty viewer until the sample exists.
-      if (choice.path) app->start_open(*choice.path);
+      if (choice.scenario == "loading") {
+        app->pending_open = PendingOpen{0, "opening.pdf", "opening.pdf"};
+      } else if (choice.scenario == "error") {
+        app->open_error = "Could not open inaccessible.pdf: the file is unavailable or is not a readable PDF";
+      } else if (choice.path) {
+        app->start_open(*choice.path);
+        app->demo_mode = true;
+      } else {
+        app->open_sample();
+        if (choice.scenario == "page-bubble") app->page_bubble_pinned = true;
+        if (choice.scenario == "sign") app->tool = Tool::Sign;
+      }
       break;
-    case BuildChoice::Kind::Sample:
+    case BuildChoice::Kind::Sample: app->open_sample(); break;
     case BuildChoice::Kind::Empty: break;
   }
   return app;

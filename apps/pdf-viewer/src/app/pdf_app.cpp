@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "actions/page_plan.h"
+#include "app/sample_document.h"
 #include "actions/review_store.h"
 #include "source/source_worker.h"
 #include "velyn_ui/frame_services.h"
@@ -63,6 +64,26 @@ void PdfApp::start_open(const std::string& path) {
   }
   pending_open = PendingOpen{*submitted, path, std::filesystem::path(path).filename().string()};
   status = "Opening PDF…";
+  redraw_requested = true;
+}
+
+void PdfApp::open_sample() {
+  OpenDocumentState state;
+  state.document = sample_document();
+  state.file_name = std::string(kSampleFileName);
+  state.source_page_count = state.document.pages.size();
+  page_width = state.document.page_width;
+  page_height = state.document.page_height;
+  doc = std::move(state);
+  plan.clear();
+  page_sources.clear();
+  for (std::uint64_t n = 1; n <= doc->source_page_count; ++n) {
+    plan.push_back({pdf_actions::seeded_entry_id(n), n, std::nullopt});
+    page_sources.push_back(n);
+  }
+  document_loaded = true;
+  demo_mode = true;
+  panels.thumbnails_open = !panels.narrow;
   redraw_requested = true;
 }
 

@@ -130,6 +130,11 @@ struct PdfApp final : velyn_ui::Widget {
   // The author written into new markup.
   std::string local_author;
 
+  // Demo (the sample and the screenshot scenarios)
+  bool demo_mode = false;
+  bool demo_considered = false;
+  bool select_demo_note = false;
+
   // Frame flags
   bool redraw_requested = false;
   double last_now = 0;
@@ -145,6 +150,8 @@ struct PdfApp final : velyn_ui::Widget {
   // Records a failed open: the status message while a document is shown, else
   // the open error that the error screen explains.
   void record_open_failure(const std::string& path, const std::string& error);
+  // Shows the built-in sample document with demo mode on.
+  void open_sample();
   // Applies one worker reply if it answers what is pending now.
   void handle_reply(pdf::source::SourceReply reply);
 

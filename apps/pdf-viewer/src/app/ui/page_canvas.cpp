@@ -21,60 +21,70 @@ constexpr double kHighlightAlpha = 92.0 / 255;
 constexpr double kHandle = 6;
 constexpr double kBlockMargin = 64;
 
-double block_size(pdf::source::BlockKind kind) {
+struct BlockStyle {
+  double size;
+  int weight;
+  Color color;
+  double space_after;
+};
+
+// Text styles of the block kinds; sizes and spaces in points.
+BlockStyle block_style(pdf::source::BlockKind kind, const velyn_ui::Theme& theme) {
   using K = pdf::source::BlockKind;
+  const Color ink = Color::rgb8(28, 33, 47);
   switch (kind) {
-    case K::Title: return 26;
-    case K::Heading: return 18;
-    case K::Subheading: return 14;
-    case K::Byline: return 10.5;
-    case K::Quote: return 12;
-    default: return 11;
+    case K::Title: return {24, velyn_ui::kWeightBold, ink, 6};
+    case K::Heading: return {17, velyn_ui::kWeightSemibold, ink, 5};
+    case K::Subheading: return {13.5, velyn_ui::kWeightSemibold, ink, 3};
+    case K::Byline: return {9.5, velyn_ui::kWeightRegular, Color::rgb8(148, 163, 184), 4};
+    case K::Quote: return {12, velyn_ui::kWeightRegular, theme.colors.accent, 8};
+    default: return {10.5, velyn_ui::kWeightRegular, Color::rgb8(71, 85, 105), 6};
   }
 }
 
-int block_weight(pdf::source::BlockKind kind) {
-  using K = pdf::source::BlockKind;
-  return kind == K::Title || kind == K::Heading ? velyn_ui::kWeightBold
-         : kind == K::Subheading                ? velyn_ui::kWeightSemibold
-                                                : velyn_ui::kWeightRegular;
-}
+constexpr double kCaptionSize = 9.5;
+constexpr double kQuoteIndent = 14;
 
 void draw_blocks(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme, const Rect& page,
                  double z, double page_width, const std::vector<pdf::source::Block>& blocks) {
   using K = pdf::source::BlockKind;
-  double y = page.y0 + kBlockMargin * z;
+  // Laid out in page points, as line boxes are, then scaled by the zoom.
+  const double column = std::max(1.0, page_width - 2 * kBlockMargin);
   const double x = page.x0 + kBlockMargin * z;
-  const double column = std::max(1.0, (page_width - 2 * kBlockMargin) * z);
+  double y = 0;
   for (const auto& b : blocks) {
-    if (y > page.y1) break;
+    if (page.y0 + y * z > page.y1) break;
     switch (b.kind) {
-      case K::Spacer: y += b.height * z; break;
+      case K::Spacer: y += b.height; break;
       case K::Rule:
-        scene.line({x, y + 7 * z}, {x + column, y + 7 * z}, 1, kSignatureRule);
-        y += 14 * z;
+        scene.line({x, page.y0 + (y + 7) * z}, {x + column * z, page.y0 + (y + 7) * z}, 1, kSignatureRule);
+        y += 16;
         break;
       case K::Figure: {
-        const Rect panel{x, y, x + column, y + b.height * z};
+        const Rect panel{x, page.y0 + y * z, x + column * z, page.y0 + (y + b.height) * z};
         scene.fill_rect(panel, Color::rgb8(241, 245, 249));
         scene.stroke_rect(panel, 1, kSignatureRule);
-        const auto m = text.measure(b.text, 9.5);
-        text.draw_text(scene, b.text, {panel.center().x - m.width / 2, panel.y1 + 4 * z}, 9.5, theme.colors.secondary_text);
-        y = panel.y1 + 4 * z + m.height + 8 * z;
+        const auto m = text.measure(b.text, kCaptionSize, velyn_ui::kWeightRegular, column);
+        if (z > 0.3) {
+          text.draw_wrapped(scene, b.text, {x, panel.y1 + 4 * z}, column * z, kCaptionSize * z, velyn_ui::kWeightRegular,
+                            theme.colors.secondary_text, velyn_ui::TextAlign::Center);
+        }
+        y += b.height + 4 + m.height + 8;
         break;
       }
       default: {
-        const double size = block_size(b.kind) * z;
-        if (size < 0.5) break;
-        double indent = 0;
+        const BlockStyle style = block_style(b.kind, theme);
+        const double indent = b.kind == K::Quote ? kQuoteIndent : 0;
+        const double width = std::max(1.0, column - indent);
+        const auto m = text.measure(b.text, style.size, style.weight, width);
         if (b.kind == K::Quote) {
-          indent = 14 * z;
-          scene.fill_rect({x, y, x + 3 * z, y + size * 1.4}, theme.colors.accent);
+          scene.fill_rect({x, page.y0 + y * z, x + 3 * z, page.y0 + (y + m.height) * z}, theme.colors.accent);
         }
-        const Color color = b.kind == K::Byline ? theme.colors.secondary_text : Color::rgb8(15, 23, 42);
-        const auto m = text.draw_wrapped(scene, b.text, {x + indent, y}, std::max(1.0, column - indent), size,
-                                         block_weight(b.kind), color, velyn_ui::TextAlign::Left);
-        y += m.height + 6 * z;
+        if (style.size * z >= 0.5) {
+          text.draw_wrapped(scene, b.text, {x + indent * z, page.y0 + y * z}, width * z, style.size * z, style.weight,
+                            style.color, velyn_ui::TextAlign::Left);
+        }
+        y += m.height + style.space_after;
       }
     }
   }
