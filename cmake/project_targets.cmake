@@ -13,10 +13,10 @@ endfunction()
 set(VIEWER_PDFIUM_LIB "$ENV{HOME}/.local/lib/pdfium/libpdfium.so" CACHE FILEPATH
     "PDFium library handed to tests through VELYN_PDFIUM_LIB")
 
-# viewer_test(NAME name SOURCES ... LIBS ... [LABELS ...] [ENV ...])
+# viewer_test(NAME name SOURCES ... LIBS ... [LABELS label] [TIMEOUT seconds])
 # One GoogleTest binary; its cases are discovered when ctest runs them.
 function(viewer_test)
-  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  cmake_parse_arguments(T "" "NAME;TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${T_NAME} ${T_SOURCES})
   viewer_warnings(${T_NAME})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
@@ -24,10 +24,10 @@ function(viewer_test)
     set(T_TIMEOUT 300)
   endif()
   include(GoogleTest)
-  # An empty value would shift the PROPERTIES pairs, so labels are added only
-  # when given.
-  set(props TIMEOUT ${T_TIMEOUT}
-      ENVIRONMENT "VELYN_PDFIUM_LIB=${VIEWER_PDFIUM_LIB};VIEWER_SOURCE_DIR=${CMAKE_SOURCE_DIR};${T_ENV}")
+  # Property values pass through a list, so each must be one item: an empty
+  # one would shift the pairs (labels are added only when given) and a ';'
+  # would split one (one environment variable only).
+  set(props TIMEOUT ${T_TIMEOUT} ENVIRONMENT "VELYN_PDFIUM_LIB=${VIEWER_PDFIUM_LIB}")
   if(T_LABELS)
     list(APPEND props LABELS "${T_LABELS}")
   endif()
