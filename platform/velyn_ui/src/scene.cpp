@@ -139,7 +139,9 @@ void Scene::draw_image(const Image& image, const Rect& dest, ImageFilter filter)
   cairo_scale(cr_, dest.width() / image.width(), dest.height() / image.height());
   cairo_set_source_surface(cr_, surface, 0, 0);
   cairo_pattern_set_filter(cairo_get_source(cr_),
-                           filter == ImageFilter::Nearest ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
+                           filter == ImageFilter::Nearest ? CAIRO_FILTER_NEAREST
+                           : filter == ImageFilter::Fast  ? CAIRO_FILTER_BILINEAR
+                                                          : CAIRO_FILTER_GOOD);
   cairo_pattern_set_extend(cairo_get_source(cr_), CAIRO_EXTEND_PAD);
   cairo_paint(cr_);
   cairo_restore(cr_);

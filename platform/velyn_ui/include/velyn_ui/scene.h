@@ -55,7 +55,10 @@ class Path {
   std::vector<Segment> ops_;
 };
 
-enum class ImageFilter { Smooth, Nearest };
+// Smooth filters every source pixel (best for strong down-scaling); Fast
+// interpolates between neighbours (cheap, fine up to 2:1, e.g. page rasters
+// rendered at twice their logical width); Nearest keeps pixels square.
+enum class ImageFilter { Smooth, Fast, Nearest };
 
 class Scene {
  public:

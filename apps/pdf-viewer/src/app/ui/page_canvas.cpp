@@ -215,7 +215,8 @@ void draw_page(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn
   scene.fill_rounded_rect(page, kPaperRadius, kPaper);
   scene.push_clip(page, kPaperRadius);
   if (content.raster && !content.raster->empty()) {
-    scene.draw_image(*content.raster, page);
+    // Rasters are at most about twice the drawn size: interpolation suffices.
+    scene.draw_image(*content.raster, page, velyn_ui::ImageFilter::Fast);
   } else if (content.blocks) {
     draw_blocks(scene, text, theme, page, zoom, page_width, *content.blocks);
   }
