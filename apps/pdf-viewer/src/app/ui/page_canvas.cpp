@@ -213,7 +213,9 @@ void draw_page(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn
   scene.fill_rounded_rect(page.translated(0, 7), shadow_radius, Color{0, 0, 0, 22.0 / 255});
   scene.fill_rounded_rect(page.translated(0, 3), shadow_radius, Color{0, 0, 0, 30.0 / 255});
   scene.fill_rounded_rect(page, kPaperRadius, kPaper);
-  scene.push_clip(page, kPaperRadius);
+  // A plain rectangular clip: cairo clips it without a mask, and the paper
+  // corners are rounded by only 3 pixels.
+  scene.push_clip(page);
   if (content.raster && !content.raster->empty()) {
     // Rasters are at most about twice the drawn size: interpolation suffices.
     scene.draw_image(*content.raster, page, velyn_ui::ImageFilter::Fast);

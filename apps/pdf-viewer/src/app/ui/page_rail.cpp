@@ -43,7 +43,7 @@ void draw_page_rail(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const 
     scene.fill_rounded_rect(t, 2, velyn_ui::Color{1, 1, 1, 1});
     if (const auto* image = lookup(i, t); image && !image->empty()) {
       scene.push_clip(t, 2);
-      scene.draw_image(*image, t);
+      scene.draw_image(*image, t, velyn_ui::ImageFilter::Fast);
       scene.pop();
     }
     if (current) {
