@@ -11,7 +11,9 @@
 
 #include "actions/apply.h"
 #include "app/pdf_app.h"
+#include "actions/review_store.h"
 #include "app/raster_cache.h"
+#include "app/sample_document.h"
 #include "docstore/document.h"
 #include "pdf_fixtures.h"
 #include "source/source_worker.h"
@@ -317,6 +319,52 @@ TEST(ViewerRendering, ARenderedPageAppearsInTheFrame) {
       if (c.r < 0.6 && c.g < 0.6 && c.b < 0.6) ++inked;
     }
   EXPECT_GT(inked, 50);
+}
+
+TEST(SampleDocument, SixPagesFourteenOutlineEntriesAndDemoMarkupSeededOnce) {
+  const auto sample = pdf_app::sample_document();
+  EXPECT_EQ(sample.title, "Velyn Technical Overview");
+  EXPECT_EQ(sample.pages.size(), 6u);
+  EXPECT_EQ(sample.outline.size(), 14u);
+  docstore::Document doc;
+  {
+    auto txn = doc.begin();
+    EXPECT_TRUE(pdf_app::seed_demo_content(txn, sample));
+    txn.commit();
+  }
+  {
+    auto txn = doc.begin();
+    EXPECT_FALSE(pdf_app::seed_demo_content(txn, sample));
+    EXPECT_EQ(txn.pending_ops(), 0u);
+  }
+  const auto model = pdf_actions::read_review_model(doc);
+  ASSERT_EQ(model.annotations.size(), 3u);
+  EXPECT_EQ(model.annotations[2].author, "Alice");
+  ASSERT_EQ(model.signatures.size(), 1u);
+  EXPECT_EQ(model.signatures[0].strokes->front().size(), 64u);
+  ASSERT_EQ(model.comments.size(), 3u);
+  EXPECT_EQ(model.comments[0].replies.size(), 2u);
+  EXPECT_EQ(model.comments[1].anno, model.annotations[0].id);
+  EXPECT_TRUE(model.comments[2].resolved);
+}
+
+TEST(SampleDocument, TheSampleViewerShowsItsMarkupHeadlessly) {
+  auto app = std::make_unique<PdfApp>(nullptr);
+  app->open_sample();
+  auto harness = velyn_ui::headless::FrameHarness::new_with_theme(velyn_ui::state::State(), std::move(app), 1280,
+                                                                  800, velyn_ui::Theme::light());
+  harness.with_records(velyn_ui::record::RecordSet::in_memory(), docstore::Document());
+  ASSERT_TRUE(harness.wait_for_visuals(10, false));
+  auto& viewer = static_cast<PdfApp&>(harness.widget());
+  EXPECT_EQ(viewer.page_count(), 6u);
+  EXPECT_EQ(viewer.review.annotations.size(), 3u);
+  ASSERT_EQ(viewer.selected_annotations.size(), 1u);  // the demo note
+  // The first highlight (page points 64, 196) is painted in the theme's yellow over white paper.
+  const auto page = viewer.page_rect(0);
+  const double z = viewer.viewport.zoom();
+  const auto c = harness.pixel(std::uint32_t(page.x0 + 100 * z), std::uint32_t(page.y0 + 203 * z));
+  EXPECT_LT(c.b, 0.9);
+  EXPECT_GT(c.r, 0.9);
 }
 
 }  // namespace
