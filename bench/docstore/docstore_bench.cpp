@@ -56,6 +56,15 @@ double read_all(const Document& doc, const ObjId& list, std::size_t& checksum) {
   return ms_since(t);
 }
 
+// The same through the borrowing visitors: no lookup per map, no copies.
+double read_borrowed(const Document& doc, const ObjId& list, std::size_t& checksum) {
+  const auto t = Clock::now();
+  doc.for_each_map(list, [&](std::size_t, const ObjId&, const MapView& m) {
+    m.for_each([&](std::string_view key, const Value& v) { checksum += v.storage().index() + key.size(); });
+  });
+  return ms_since(t);
+}
+
 // The same through one get per member.
 double read_by_key(const Document& doc, const ObjId& list, std::size_t& checksum) {
   const auto t = Clock::now();
@@ -78,7 +87,8 @@ int main() {
   for (int i = 0; i < kMaps; ++i) append_map(doc, list, i);
   bench("append_10k_maps", ms_since(t), "ms");
   std::size_t checksum = 0;
-  bench("read_10k_maps", read_all(doc, list, checksum), "ms");
+  bench("read_10k_maps", read_borrowed(doc, list, checksum), "ms");
+  bench("read_10k_maps_copied", read_all(doc, list, checksum), "ms");
   bench("read_10k_maps_by_key", read_by_key(doc, list, checksum), "ms");
 
   const auto dir = std::filesystem::temp_directory_path() / ("docstore-bench-" + std::to_string(::getpid()));

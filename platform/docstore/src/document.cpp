@@ -87,8 +87,15 @@ velyn::Result<void> DocumentState::validate(const Change& c) const {
 void DocumentState::apply_op(const Op& op, const OpId& id, UndoLog* log, std::optional<std::size_t> local_index) {
   Object& obj = *find_object(op.obj);
   Value value = op.value;
-  if (op.action == OpAction::MakeMap) value = ObjRef{ObjId{id}, ObjType::Map};
-  if (op.action == OpAction::MakeList) value = ObjRef{ObjId{id}, ObjType::List};
+  const Object* made_object = nullptr;
+  if (op.action == OpAction::MakeMap || op.action == OpAction::MakeList) {
+    Object made;
+    made.type = op.action == OpAction::MakeMap ? ObjType::Map : ObjType::List;
+    if (made.type == ObjType::Map) made.map = std::make_unique<MapObj>();
+    else made.list = std::make_unique<ListObj>();
+    value = ObjRef{ObjId{id}, made.type};
+    made_object = &objects.emplace(ObjId{id}, std::move(made)).first->second;
+  }
 
   if (obj.type == ObjType::Map) {
     MapObj& m = *obj.map;
@@ -97,7 +104,7 @@ void DocumentState::apply_op(const Op& op, const OpId& id, UndoLog* log, std::op
     const bool was = s.visible();
     if (log) log->entries.push_back({UndoEntry::Kind::Slot, op.obj, op.key, s.live});
     s.remove_preds(op.pred);
-    if (op.action != OpAction::Delete) s.add({id, std::move(value)});
+    if (op.action != OpAction::Delete) s.add({id, std::move(value), made_object});
     m.visible = m.visible + (s.visible() ? 1 : 0) - (was ? 1 : 0);
   } else {
     ListObj& l = *obj.list;
@@ -112,7 +119,7 @@ void DocumentState::apply_op(const Op& op, const OpId& id, UndoLog* log, std::op
       }
       ListNode* node = &l.storage.emplace_back();
       node->id = id;
-      node->slot.live.push_back({id, std::move(value)});
+      node->slot.live.push_back({id, std::move(value), made_object});
       node->prev = pos;
       node->next = n;
       (pos ? pos->next : l.first) = node;
@@ -129,7 +136,7 @@ void DocumentState::apply_op(const Op& op, const OpId& id, UndoLog* log, std::op
       const bool was = node->slot.visible();
       if (log) log->entries.push_back({UndoEntry::Kind::Slot, op.obj, op.key, node->slot.live});
       node->slot.remove_preds(op.pred);
-      if (op.action != OpAction::Delete) node->slot.add({id, std::move(value)});
+      if (op.action != OpAction::Delete) node->slot.add({id, std::move(value), made_object});
       if (was != node->slot.visible()) {
         if (local_index && l.visible_valid && was) {
           l.visible.erase(l.visible.begin() + static_cast<std::ptrdiff_t>(*local_index));
@@ -140,14 +147,8 @@ void DocumentState::apply_op(const Op& op, const OpId& id, UndoLog* log, std::op
     }
   }
 
-  if (op.action == OpAction::MakeMap || op.action == OpAction::MakeList) {
-    Object made;
-    made.type = op.action == OpAction::MakeMap ? ObjType::Map : ObjType::List;
-    if (made.type == ObjType::Map) made.map = std::make_unique<MapObj>();
-    else made.list = std::make_unique<ListObj>();
-    objects.emplace(ObjId{id}, std::move(made));
-    if (log) log->entries.push_back({UndoEntry::Kind::Create, ObjId{id}, OpKey{}, {}});
-  }
+  // Logged last so that rollback forgets the op before it erases the object.
+  if (made_object && log) log->entries.push_back({UndoEntry::Kind::Create, ObjId{id}, OpKey{}, {}});
 }
 
 void DocumentState::undo(UndoLog& log) {
@@ -335,6 +336,49 @@ std::optional<OpId> Document::element_id(const ObjId& list, std::size_t index) c
   const auto& nodes = o->list->visible_nodes();
   if (index >= nodes.size()) return std::nullopt;
   return nodes[index]->id;
+}
+
+MapView Document::lookup_map(const ObjId& map) const {
+  const auto* o = state_->find_object(map);
+  return o && o->type == ObjType::Map ? MapView(o->map.get()) : MapView();
+}
+
+void Document::for_each_entry(const ObjId& map, FunctionRef<void(std::string_view, const Value&)> visit) const {
+  lookup_map(map).for_each(visit);
+}
+
+void Document::for_each_item(const ObjId& list, FunctionRef<void(std::size_t, const Value&)> visit) const {
+  const auto* o = state_->find_object(list);
+  if (!o || o->type != ObjType::List) return;
+  const auto& nodes = o->list->visible_nodes();
+  for (std::size_t i = 0; i < nodes.size(); ++i) visit(i, nodes[i]->slot.live.front().value);
+}
+
+void Document::for_each_map(const ObjId& list,
+                            FunctionRef<void(std::size_t, const ObjId&, const MapView&)> visit) const {
+  const auto* o = state_->find_object(list);
+  if (!o || o->type != ObjType::List) return;
+  const auto& nodes = o->list->visible_nodes();
+  for (std::size_t i = 0; i < nodes.size(); ++i) {
+    const LiveOp& winner = nodes[i]->slot.live.front();
+    if (!winner.object || winner.object->type != ObjType::Map) continue;
+    visit(i, ObjId{winner.id}, MapView(winner.object->map.get()));
+  }
+}
+
+const Value* MapView::find(std::string_view key) const {
+  if (!map_) return nullptr;
+  const Slot* s = map_->find(key);
+  return s && s->visible() ? &s->live.front().value : nullptr;
+}
+
+std::size_t MapView::size() const { return map_ ? map_->visible : 0; }
+
+void MapView::for_each(FunctionRef<void(std::string_view, const Value&)> visit) const {
+  if (!map_) return;
+  for (const auto& [key, slot] : map_->entries) {
+    if (slot.visible()) visit(key, slot.live.front().value);
+  }
 }
 
 std::vector<ChangeHash> Document::heads() const { return state_->heads; }

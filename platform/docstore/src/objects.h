@@ -13,9 +13,15 @@
 
 namespace docstore::detail {
 
+struct Object;
+
 struct LiveOp {
   OpId id;
   Value value;  // a scalar, or the ObjRef of the object the op made
+  // The object the op made, so that readers reach it without a lookup. Objects
+  // live in node-based storage and are only erased when the op that made them
+  // is rolled back, which removes this op first.
+  const Object* object = nullptr;
 };
 
 // The live ops of one map key or list element, highest id first: live[0] wins.

@@ -104,6 +104,9 @@ void run(std::uint64_t seed, int replicas, int rounds) {
     const std::size_t r = rng() % docs.size();
     const auto before = docs[r].heads();
     random_edit(docs[r], rng);
+    if (round % 50 == 0) {
+      ASSERT_EQ(testing::dump_borrowed(docs[r]), testing::dump_winners(docs[r])) << "seed " << seed;
+    }
     for (auto& c : docs[r].changes_since(before)) pool.push_back(std::move(c));
     if (rng() % 8 == 0) {
       // Deliver a random slice of the pool, shuffled, with some duplicates.
@@ -129,6 +132,9 @@ void run(std::uint64_t seed, int replicas, int rounds) {
   for (std::size_t i = 1; i < docs.size(); ++i) {
     ASSERT_EQ(testing::dump(docs[i]), expected) << "seed " << seed << " replica " << i;
     ASSERT_EQ(docs[i].heads(), docs[0].heads()) << "seed " << seed << " replica " << i;
+  }
+  for (std::size_t i = 0; i < docs.size(); ++i) {
+    ASSERT_EQ(testing::dump_borrowed(docs[i]), testing::dump_winners(docs[i])) << "seed " << seed << " replica " << i;
   }
   // A replica rebuilt from a save reads the same.
   auto reloaded = Document::load(docs[1].save());

@@ -98,6 +98,69 @@ TEST(Document, DroppedTransactionRollsBack) {
   EXPECT_EQ(tx.commit()->seq, 2u);
 }
 
+// The borrowing visitors read what the copying reads read, inside a
+// transaction, after its rollback and after a merge replaced map elements.
+TEST(Document, BorrowingReadsAgreeWithCopyingReads) {
+  using testing::dump_borrowed;
+  using testing::dump_winners;
+  Document doc(actor(1));
+  ObjId list;
+  {
+    auto tx = doc.begin();
+    list = *tx.put_object(ObjId::root(), "l", ObjType::List);
+    ASSERT_TRUE(tx.insert(list, 0, 1));
+    auto m = *tx.insert_object(list, 1, ObjType::Map);
+    ASSERT_TRUE(tx.put(m, "b", "two"));
+    ASSERT_TRUE(tx.put(m, "a", 1.5));
+    ASSERT_TRUE(tx.insert_object(list, 2, ObjType::List));
+    tx.commit();
+  }
+  EXPECT_EQ(dump_borrowed(doc), dump_winners(doc));
+  std::vector<std::size_t> map_positions;
+  doc.for_each_map(list, [&](std::size_t i, const ObjId&, const MapView& m) {
+    map_positions.push_back(i);
+    EXPECT_EQ(m.size(), 2u);
+    ASSERT_NE(m.find("b"), nullptr);
+    EXPECT_EQ(*m.find("b")->as_string(), "two");
+    EXPECT_EQ(m.find("c"), nullptr);
+  });
+  EXPECT_EQ(map_positions, std::vector<std::size_t>{1});
+  // Not maps: empty views, no visits.
+  EXPECT_TRUE(doc.lookup_map(list).empty());
+  EXPECT_TRUE(doc.lookup_map(ObjId{OpId{999, actor(1)}}).empty());
+  int visits = 0;
+  doc.for_each_map(ObjId::root(), [&](std::size_t, const ObjId&, const MapView&) { ++visits; });
+  doc.for_each_item(ObjId::root(), [&](std::size_t, const Value&) { ++visits; });
+  EXPECT_EQ(visits, 0);
+
+  const auto committed = dump_borrowed(doc);
+  {
+    auto tx = doc.begin();
+    auto m = *tx.set_object(list, 1, ObjType::Map);  // replaces the map element
+    ASSERT_TRUE(tx.put(m, "c", true));
+    auto inner = *tx.insert_object(list, 0, ObjType::Map);
+    ASSERT_TRUE(tx.put(inner, "d", 4));
+    ASSERT_TRUE(tx.remove(list, 1));
+    EXPECT_EQ(dump_borrowed(tx.document()), dump_winners(tx.document()));
+    EXPECT_NE(dump_borrowed(tx.document()), committed);
+  }
+  EXPECT_EQ(dump_borrowed(doc), committed);
+  EXPECT_EQ(dump_winners(doc), committed);
+
+  // A concurrent replacement from another replica is reached the same way.
+  Document other(actor(2));
+  ASSERT_TRUE(other.apply_changes(all_changes(doc)));
+  {
+    auto tx = other.begin();
+    auto m = *tx.set_object(list, 1, ObjType::Map);
+    ASSERT_TRUE(tx.put(m, "z", "replaced"));
+    tx.commit();
+  }
+  ASSERT_TRUE(doc.apply_changes(all_changes(other)));
+  EXPECT_EQ(dump_borrowed(doc), dump_winners(doc));
+  EXPECT_EQ(dump_borrowed(doc), dump_borrowed(other));
+}
+
 TEST(Document, ConcurrentPutsPickTheSameWinnerOnBothSides) {
   Document a(actor(1)), b(actor(2));
   auto ta = a.begin();

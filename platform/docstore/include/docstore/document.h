@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "docstore/change.h"
+#include "docstore/function_ref.h"
 #include "docstore/ids.h"
 #include "docstore/value.h"
 #include "velyn/error.h"
@@ -34,6 +35,29 @@ namespace docstore {
 
 class Transaction;
 struct DocumentState;  // materialised objects; defined in the implementation
+namespace detail {
+struct MapObj;
+}
+
+// A borrowed view of one map's visible members. It and every reference it
+// hands out stay valid until the document next changes (an edit, a merge, a
+// rollback); a default view is an empty map.
+class MapView {
+ public:
+  MapView() = default;
+
+  // The visible winner at `key`, or null.
+  [[nodiscard]] const Value* find(std::string_view key) const;
+  [[nodiscard]] std::size_t size() const;
+  [[nodiscard]] bool empty() const { return size() == 0; }
+  // Visible members in key order (bytewise), winners only.
+  void for_each(FunctionRef<void(std::string_view key, const Value& value)> visit) const;
+
+ private:
+  friend class Document;
+  explicit MapView(const detail::MapObj* map) : map_(map) {}
+  const detail::MapObj* map_ = nullptr;
+};
 
 struct ApplyReport {
   std::size_t applied = 0;     // changes that became visible in this call
@@ -66,6 +90,18 @@ class Document {
   [[nodiscard]] std::vector<Value> list_items(const ObjId& list) const;
   // Id of the visible list element at index (stable name of a list slot).
   [[nodiscard]] std::optional<OpId> element_id(const ObjId& list, std::size_t index) const;
+
+  // --- borrowing reads: no copies; what they hand out is valid until the
+  // document next changes, and the visitors must not change it ---
+  // The map `map`, or an empty view when there is no such map.
+  [[nodiscard]] MapView lookup_map(const ObjId& map) const;
+  void for_each_entry(const ObjId& map, FunctionRef<void(std::string_view key, const Value& value)> visit) const;
+  // Visible elements of `list` with their positions.
+  void for_each_item(const ObjId& list, FunctionRef<void(std::size_t index, const Value& value)> visit) const;
+  // The visible elements of `list` that are maps, with their positions among
+  // all visible elements; reaching each map costs no lookup.
+  void for_each_map(const ObjId& list,
+                    FunctionRef<void(std::size_t index, const ObjId& map, const MapView& members)> visit) const;
 
   // --- history ---
   [[nodiscard]] std::vector<ChangeHash> heads() const;  // sorted
