@@ -2,8 +2,11 @@
 
 # Warnings for project code; errors in CI (VIEWER_WERROR=ON).
 function(viewer_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wshadow=local
-                         -Wnon-virtual-dtor -Wimplicit-fallthrough)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic -Wnon-virtual-dtor
+                         -Wimplicit-fallthrough)
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE -Wshadow=local)
+  endif()
   if(VIEWER_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()
