@@ -12,6 +12,10 @@ PreparedSave::~PreparedSave() {
   std::filesystem::remove_all(private_dir, ignored);
 }
 
+blobstore::BlobStore WorkerState::content_store() const {
+  return blobstore::BlobStore(content_root ? *content_root : blobstore::default_root(kContentStoreApplicationId));
+}
+
 WorkerDocument* WorkerState::lookup_document(ClientId client, RasterDocumentId id) {
   auto docs = documents.find(client);
   if (docs == documents.end()) return nullptr;
@@ -27,17 +31,11 @@ class PdfJobs final : public JobExecutor {
     return std::visit([&](auto& r) { return run(client, r); }, request);
   }
 
+  explicit PdfJobs(std::optional<std::filesystem::path> content_root) { state_.content_root = std::move(content_root); }
+
   void close_client(ClientId client) override {
     state_.documents.erase(client);
-    for (auto it = state_.prepared_saves.begin(); it != state_.prepared_saves.end();) {
-      if (it->second->client == client) {
-        std::error_code ignored;
-        std::filesystem::remove(it->second->private_file, ignored);
-        it = state_.prepared_saves.erase(it);
-      } else {
-        ++it;
-      }
-    }
+    drop_client_saves(state_, client);
   }
 
  private:
@@ -69,12 +67,7 @@ class PdfJobs final : public JobExecutor {
     if (doc == nullptr) return PageTextFailed{r.document, r.page_index, kInactiveDocumentText};
     return PageTextRead{r.document, r.page_index, read_text_layer(*doc, r.page_index)};
   }
-  std::optional<SourceReply> run(ClientId client, ApplyPagePlan& r) {
-    WorkerDocument* doc = state_.lookup_document(client, r.document);
-    if (doc == nullptr) return PagePlanFailed{r.document, kInactiveDocumentText};
-    if (auto resolved = resolve_plan(*doc, r.plan); !resolved) return PagePlanFailed{r.document, resolved.error()};
-    return PagePlanApplied{r.document, std::move(r.plan), doc->plan_page_sizes()};
-  }
+  std::optional<SourceReply> run(ClientId client, ApplyPagePlan& r) { return run_apply_plan(state_, client, r); }
   std::optional<SourceReply> run(ClientId client, PrepareSave& r) { return run_prepare_save(state_, client, r); }
   std::optional<SourceReply> run(ClientId client, ImportFile& r) { return run_import_file(state_, client, r); }
   std::optional<SourceReply> run(ClientId client, CommitSave& r) { return run_commit_save(state_, client, r); }
@@ -92,7 +85,9 @@ class PdfJobs final : public JobExecutor {
 
 }  // namespace
 
-std::unique_ptr<JobExecutor> make_pdf_jobs() { return std::make_unique<PdfJobs>(); }
+std::unique_ptr<JobExecutor> make_pdf_jobs(std::optional<std::filesystem::path> content_root) {
+  return std::make_unique<PdfJobs>(std::move(content_root));
+}
 
 SourceWorker& SourceWorker::get() {
   // Created on first use and never destroyed: the thread runs until exit.
