@@ -8,7 +8,28 @@
 namespace velyn_ui {
 
 FrameDriver::FrameDriver(state::State state, std::unique_ptr<Widget> widget, Theme theme)
-    : state_(std::move(state)), widget_(std::move(widget)), theme_(std::move(theme)) {}
+    : state_(std::move(state)), widget_(std::move(widget)), theme_(std::move(theme)), actions_(make_host(nullptr)) {}
+
+action_host::ActionHost FrameDriver::make_host(std::shared_ptr<const velyn_actions::ActionRegistry> registry) {
+  // The driver owns the host and outlives it, and never moves (it is held by
+  // address), so the sink may keep `this`.
+  return action_host::ActionHost(std::move(registry),
+                                 [this](const docstore::Document& document, const docstore::Change&) -> velyn::Result<void> {
+                                   auto written = records_.persist_local_changes(document);
+                                   if (!written) return std::unexpected(written.error());
+                                   return {};
+                                 });
+}
+
+void FrameDriver::attach_registry(std::shared_ptr<const velyn_actions::ActionRegistry> registry) {
+  actions_ = make_host(std::move(registry));
+}
+
+void FrameDriver::collect_outcome() {
+  if (auto outcome = widget_->take_action_outcome()) {
+    log::debug("action {} ({}): {} heads after", outcome->context.label, outcome->kind, outcome->heads_after.size());
+  }
+}
 
 void FrameDriver::attach_records(record::RecordSet records, docstore::Document scratch) {
   records_ = std::move(records);
@@ -41,6 +62,7 @@ void FrameDriver::frame(cairo_t* cr, Size size, int device_scale) {
   FrameContext ctx = context();
   widget_->update(current_document(), ctx);
   persist();
+  collect_outcome();
   const Rect bounds{0, 0, size.width, size.height};
   widget_->layout(bounds, ctx);
   last_bounds_ = bounds;
@@ -55,6 +77,7 @@ Handled FrameDriver::dispatch(const Event& event) {
   FrameContext ctx = context();
   const Handled handled = widget_->handle_event(event, current_document(), ctx);
   persist();
+  collect_outcome();
   return handled;
 }
 

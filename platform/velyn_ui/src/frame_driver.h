@@ -6,10 +6,14 @@
 //
 // The document handed to the widget is the one of its desired record (created
 // in the record set on first request) or, while it wants none or the record
-// cannot be opened, the scratch document.
+// cannot be opened, the scratch document. Actions the widget dispatches go
+// through the driver's action host, whose transport appends each change to the
+// room at once; the outcome is collected after the call.
 #include <memory>
 
 #include "docstore/document.h"
+#include "velyn_actions/registry.h"
+#include "velyn_ui/action_host.h"
 #include "velyn_ui/event.h"
 #include "velyn_ui/frame_services.h"
 #include "velyn_ui/geometry.h"
@@ -27,6 +31,8 @@ class FrameDriver final : public FrameServices {
   FrameDriver(state::State state, std::unique_ptr<Widget> widget, Theme theme);
 
   void attach_records(record::RecordSet records, docstore::Document scratch);
+  // The registry the widget's actions are decoded with (none: every dispatch fails).
+  void attach_registry(std::shared_ptr<const velyn_actions::ActionRegistry> registry);
 
   // One frame into `cr`, whose user space is logical pixels of `size`.
   void frame(cairo_t* cr, Size size, int device_scale);
@@ -40,17 +46,21 @@ class FrameDriver final : public FrameServices {
   state::State& state() { return state_; }
   const Theme& theme() const { return theme_; }
   [[nodiscard]] const record::RecordSet& records() const override { return records_; }
+  [[nodiscard]] action_host::ActionHost* actions() override { return &actions_; }
 
  private:
   docstore::Document& current_document();
   FrameContext context();
   void persist();
+  void collect_outcome();
+  action_host::ActionHost make_host(std::shared_ptr<const velyn_actions::ActionRegistry> registry);
 
   state::State state_;
   std::unique_ptr<Widget> widget_;
   Theme theme_;
   record::RecordSet records_ = record::RecordSet::in_memory();
   docstore::Document scratch_;
+  action_host::ActionHost actions_;
   Rect last_bounds_;
   bool logged_record_error_ = false;
 };

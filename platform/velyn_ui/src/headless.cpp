@@ -38,6 +38,13 @@ FrameHarness& FrameHarness::with_records(record::RecordSet records, docstore::Do
   return *this;
 }
 
+FrameHarness& FrameHarness::with_registry(std::shared_ptr<const velyn_actions::ActionRegistry> registry) {
+  driver_->attach_registry(std::move(registry));
+  return *this;
+}
+
+bool FrameHarness::poll_records() { return driver_->poll_records(); }
+
 void FrameHarness::frame() {
   cairo_t* cr = cairo_create(surface_->surface);
   cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);

@@ -64,6 +64,7 @@ int run_interactive(const LaunchDescriptor& d, const LaunchArgs& args) {
   FrameDriver driver(std::move(inputs->state()), std::move(widget), Theme::light());
   auto& records = inputs->records();
   driver.attach_records(records ? std::move(*records) : record::RecordSet::in_memory(), docstore::Document());
+  driver.attach_registry(inputs->registry());
   if (d.before_window) d.before_window(args);
   const WindowSize size = d.default_window_size ? d.default_window_size() : WindowSize{1280, 800};
   auto result = backend::run_window(driver, backend::WindowOptions{title, size.width, size.height});

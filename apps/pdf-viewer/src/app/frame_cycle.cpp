@@ -230,12 +230,31 @@ velyn_ui::Rect PdfApp::page_rect(std::uint64_t index) const {
   return {origin.x, origin.y, origin.x + z * page_width, origin.y + z * page_height};
 }
 
-void PdfApp::request_rasters(const std::vector<velyn_ui::Rect>& thumbnails) {
+std::vector<std::uint64_t> PdfApp::visible_pages() const {
+  std::vector<std::uint64_t> out;
+  const auto& canvas = viewport.rect();
+  const std::uint64_t n = page_count();
+  const double pitch = (page_height + kPageGap) * viewport.zoom();
+  // Only slots near the view can be visible; start just before the first one.
+  std::uint64_t first = 0;
+  if (pitch > 0) {
+    const double top = viewport.screen_to_content({canvas.x0, canvas.y0}).y * viewport.zoom();
+    first = static_cast<std::uint64_t>(std::max(0.0, std::floor(top / pitch) - 1));
+  }
+  for (std::uint64_t i = first; i < n; ++i) {
+    const auto r = page_rect(i);
+    if (r.y0 > canvas.y1) break;
+    if (r.y1 < canvas.y0) continue;
+    out.push_back(i);
+  }
+  return out;
+}
+
+void PdfApp::request_rasters(const std::vector<velyn_ui::widget::page_sidebar::Thumb>& thumbnails) {
   rasters.begin_frame();
   missing_visible_raster = false;
   if (!doc || !doc->raster_document) return;
   const auto document = *doc->raster_document;
-  const auto& canvas = viewport.rect();
   const std::uint32_t target = page_target_width(viewport.zoom() * page_width);
   const std::uint32_t bucket = width_bucket(target);
   bool main_request_used = false;
@@ -246,18 +265,7 @@ void PdfApp::request_rasters(const std::vector<velyn_ui::Rect>& thumbnails) {
       status = "PDF render worker is unavailable";
     }
   };
-  const std::uint64_t n = page_count();
-  const double pitch = (page_height + kPageGap) * viewport.zoom();
-  // Only slots near the view can be visible; start at the first one.
-  std::uint64_t first = 0;
-  if (pitch > 0) {
-    const double top = viewport.screen_to_content({canvas.x0, canvas.y0}).y * viewport.zoom();
-    first = static_cast<std::uint64_t>(std::max(0.0, std::floor(top / pitch) - 1));
-  }
-  for (std::uint64_t i = first; i < n; ++i) {
-    const auto r = page_rect(i);
-    if (r.y0 > canvas.y1) break;
-    if (r.y1 < canvas.y0) continue;
+  for (const std::uint64_t i : visible_pages()) {
     const RasterKey key{i, bucket};
     if (rasters.lookup(key)) continue;
     if (!rasters.failed(key)) missing_visible_raster = true;
@@ -265,12 +273,13 @@ void PdfApp::request_rasters(const std::vector<velyn_ui::Rect>& thumbnails) {
     main_request_used = true;
     ask(key, target);
   }
+  const std::uint64_t n = page_count();
   int thumbs = 0;
-  for (std::uint64_t i = 0; i < thumbnails.size() && i < n; ++i) {
-    const auto& r = thumbnails[i];
-    if (r.y1 < regions.rail.y0 || r.y0 > regions.rail.y1) continue;
+  for (const auto& thumb : thumbnails) {
+    const auto& r = thumb.rect;
+    if (thumb.index >= n || r.y1 < regions.rail.y0 || r.y0 > regions.rail.y1) continue;
     const std::uint32_t t = thumbnail_target_width(r.width());
-    const RasterKey key{i, width_bucket(t)};
+    const RasterKey key{thumb.index, width_bucket(t)};
     if (rasters.lookup(key) || rasters.requested(key)) continue;
     if (thumbs == kThumbnailRequestsPerFrame) break;
     ++thumbs;

@@ -56,7 +56,9 @@ std::unique_ptr<velyn_ui::Widget> build_app(const velyn_ui::launch::LaunchArgs& 
       } else if (choice.path) {
         app->start_open(*choice.path);
         app->demo_mode = true;
+        if (choice.scenario == "reorder") app->synthetic_rail_drag = true;
       } else {
+        if (choice.scenario == "reorder") app->synthetic_rail_drag = true;
         app->open_sample();
         if (choice.scenario == "page-bubble") app->page_bubble_pinned = true;
         if (choice.scenario == "sign") app->tool = Tool::Sign;
@@ -68,6 +70,14 @@ std::unique_ptr<velyn_ui::Widget> build_app(const velyn_ui::launch::LaunchArgs& 
   return app;
 }
 
+velyn::Result<std::shared_ptr<velyn_actions::ActionRegistry>> make_action_registry() {
+  auto registry = std::make_shared<velyn_actions::ActionRegistry>();
+  if (auto registered = pdf_actions::register_viewer_actions(*registry); !registered) {
+    return std::unexpected(registered.error());
+  }
+  return registry;
+}
+
 velyn::Result<velyn_ui::launch::LegacyLaunchInputs> launch_app(const velyn_ui::launch::LaunchArgs& args) {
   const auto env = process_environment();
   velyn_ui::launch::LaunchIdentity identity = resolve_identity(env, kApplicationId);
@@ -75,13 +85,11 @@ velyn::Result<velyn_ui::launch::LegacyLaunchInputs> launch_app(const velyn_ui::l
   if (!room) return std::unexpected(room.error());
   velyn_ui::state::State state;
   auto viewer = build_app(args);
-  auto registry = std::make_shared<velyn_actions::ActionRegistry>();
-  if (auto registered = pdf_actions::register_viewer_actions(*registry); !registered) {
-    return std::unexpected(registered.error());
-  }
+  auto registry = make_action_registry();
+  if (!registry) return std::unexpected(registry.error());
   return velyn_ui::launch::LegacyLaunchInputs(std::move(state), std::move(viewer), std::move(room->companion))
       .with_records(std::move(identity), std::move(room->records))
-      .with_registry(std::move(registry));
+      .with_registry(std::move(*registry));
 }
 
 velyn::Result<void> launch_shot(const velyn_ui::launch::LaunchArgs& args) {
@@ -91,6 +99,9 @@ velyn::Result<void> launch_shot(const velyn_ui::launch::LaunchArgs& args) {
   auto harness = velyn_ui::headless::FrameHarness::new_with_theme(std::move(state), std::move(viewer), size.width,
                                                                   size.height, velyn_ui::launch::shot_theme(args));
   harness.with_records(velyn_ui::record::RecordSet::in_memory(), docstore::Document());
+  auto registry = make_action_registry();
+  if (!registry) return std::unexpected(registry.error());
+  harness.with_registry(std::move(*registry));
   if (args.scenario() != "loading") {
     if (auto waited = harness.wait_for_visuals(kVisualsTimeoutSeconds, false); !waited) return waited;
   }

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "velyn/error.h"
+#include "velyn_actions/registry.h"
 #include "velyn_ui/launch.h"
 
 namespace pdf_app {
@@ -31,6 +32,9 @@ BuildChoice choose_build(const velyn_ui::launch::LaunchArgs& args);
 // The viewer the arguments ask for: a scenario (which wins), else the file to
 // open, else the sample, else the empty viewer. Never fails.
 std::unique_ptr<velyn_ui::Widget> build_app(const velyn_ui::launch::LaunchArgs& args);
+
+// The action registry of every launch: the viewer's decoder for "pdf_viewer.action".
+velyn::Result<std::shared_ptr<velyn_actions::ActionRegistry>> make_action_registry();
 
 // Interactive launch: identity, room, toolkit state, viewer, action registry.
 velyn::Result<velyn_ui::launch::LegacyLaunchInputs> launch_app(const velyn_ui::launch::LaunchArgs& args);

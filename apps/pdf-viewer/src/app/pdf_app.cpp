@@ -9,7 +9,12 @@
 #include "actions/page_plan.h"
 #include "app/sample_document.h"
 #include "actions/review_store.h"
+#include "app/launch.h"
+#include "actions/viewer_dispatch.h"
 #include "source/source_worker.h"
+#include "actions/rail_outcomes.h"
+#include "velyn_actions/log.h"
+#include "velyn_ui/action_host.h"
 #include "velyn_ui/frame_services.h"
 #include "velyn_ui/record/record_set.h"
 
@@ -97,6 +102,80 @@ void PdfApp::record_open_failure(const std::string& path, const std::string& err
   redraw_requested = true;
 }
 
+// ---- actions and text --------------------------------------------------------
+
+bool PdfApp::dispatch_action(docstore::Document& document, velyn_ui::FrameContext& ctx,
+                             const pdf_actions::PdfViewerAction& action) {
+  velyn_ui::action_host::ActionHost* host = ctx.services ? ctx.services->actions() : nullptr;
+  if (!host) {
+    velyn_actions::log::write(velyn_actions::log::Level::Warning, velyn_actions::kDispatchFailedMessage,
+                              "no action host");
+    return false;
+  }
+  auto outcome =
+      pdf_actions::dispatch_viewer_action(host->registry(), document, host->transport(), kApplicationId, action);
+  if (!outcome) return false;  // the executor logged it; the document is unchanged
+  last_outcome = std::move(*outcome);
+  // Show the change in this frame: the plan and the markup are read back now.
+  if (document_loaded) refresh_page_plan(document);
+  read_review(document);
+  redraw_requested = true;
+  return true;
+}
+
+void PdfApp::apply_rail_outcomes(docstore::Document& document, velyn_ui::FrameContext& ctx) {
+  auto outcomes = rail.take_outcomes();
+  if (outcomes.empty()) return;
+  const auto displayed = pdf_actions::DisplayedPlan::from(plan);
+  using Kind = velyn_ui::widget::page_sidebar::OutcomeKind;
+  for (const auto& o : outcomes) {
+    pdf_actions::RailOutcome outcome;
+    outcome.position = o.index;
+    outcome.drop_index = o.drop_index;
+    switch (o.kind) {
+      case Kind::Select: outcome.kind = pdf_actions::RailOutcomeKind::Select; break;
+      case Kind::Move: outcome.kind = pdf_actions::RailOutcomeKind::Move; break;
+      case Kind::Duplicate: outcome.kind = pdf_actions::RailOutcomeKind::Duplicate; break;
+      case Kind::Delete: outcome.kind = pdf_actions::RailOutcomeKind::Delete; break;
+      case Kind::AddPages: outcome.kind = pdf_actions::RailOutcomeKind::AddPages; break;
+    }
+    const auto effect = pdf_actions::rail_effect(displayed, outcome);
+    if (const auto* go = std::get_if<pdf_actions::RailGoToPage>(&effect)) {
+      go_to_page(go->page);
+    } else if (const auto* action = std::get_if<pdf_actions::PdfViewerAction>(&effect)) {
+      dispatch_action(document, ctx, *action);
+    } else if (std::holds_alternative<pdf_actions::RailRequestImport>(effect)) {
+      // The import picker belongs to the operation host; without PDFium pages nothing can be imported.
+      if (!doc || !doc->raster_document) status = "Importing pages needs the pdfium backend";
+    }
+  }
+  redraw_requested = true;
+}
+
+void PdfApp::request_text(std::uint64_t page_index) {
+  if (!doc || !doc->raster_document) return;
+  if (page_texts.contains(page_index + 1) || text_requested.contains(page_index)) return;
+  text_requested.insert(page_index);
+  if (!client || !client->read_text(*doc->raster_document, page_index)) {
+    // Not marked: the next trigger asks again.
+    text_requested.erase(page_index);
+    status = "PDF text worker is unavailable";
+  }
+}
+
+void PdfApp::refresh_text_layers() {
+  if (!doc || !doc->raster_document) return;
+  if (!text_needed()) {
+    page_texts.clear();
+    return;
+  }
+  for (const std::uint64_t i : visible_pages()) request_text(i);
+}
+
+void PdfApp::on_page_text(std::uint64_t /*page*/) {
+  // The search bar runs its search again here while it is open.
+}
+
 // ---- replies -----------------------------------------------------------------
 
 void PdfApp::handle_reply(source::SourceReply reply) {
@@ -137,15 +216,23 @@ void PdfApp::handle_reply(source::SourceReply reply) {
           redraw_requested = true;
         } else if constexpr (std::is_same_v<R, source::PageTextFailed>) {
           if (!shown(r.document)) return;
+          text_requested.erase(r.page_index);
           status = fmt::format("Couldn’t read text on page {}: {}", r.page_index + 1, r.message);
           redraw_requested = true;
         } else if constexpr (std::is_same_v<R, source::PageTextRead>) {
-          // Text layers are kept by the text store; nothing shown here needs them yet.
+          if (!shown(r.document)) return;
+          text_requested.erase(r.page_index);
+          // A layer always exists on the wire; a missing one reads as an empty page.
+          page_texts[r.page_index + 1] = r.layer ? std::move(r.layer) : std::make_shared<const source::TextLayer>();
+          on_page_text(r.page_index + 1);
+          redraw_requested = true;
         } else if constexpr (std::is_same_v<R, source::PagePlanApplied>) {
           if (!pending_plan || !shown(r.document) || r.plan != *pending_plan) return;
           pending_plan.reset();
           applied_plan = std::move(r.plan);
           rasters.clear();
+          page_texts.clear();
+          text_requested.clear();
           if (!r.page_sizes.empty()) {
             page_width = r.page_sizes.front().width;
             page_height = r.page_sizes.front().height;
@@ -179,6 +266,10 @@ void PdfApp::on_opened(source::Opened opened) {
   }
   doc = std::move(state);
   rasters.clear();
+  page_texts.clear();
+  text_requested.clear();
+  search_matches.clear();
+  selecting_text = false;
   pending_plan.reset();
   applied_plan.reset();
   plan.clear();

@@ -14,17 +14,23 @@
 // Record binding: unbound (no desired record) → waiting → bound.
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "actions/review_model.h"
+#include "actions/viewer_action.h"
 #include "app/raster_cache.h"
 #include "app/tool.h"
 #include "app/ui/frame_layout.h"
 #include "app/ui/toolbar.h"
 #include "docstore/document.h"
 #include "source/source_protocol.h"
+#include "source/text_match.h"
+#include "velyn_actions/executor.h"
 #include "velyn_ui/geometry.h"
+#include "velyn_ui/page_sidebar.h"
 #include "velyn_ui/record/record.h"
 #include "velyn_ui/status_bubble.h"
 #include "velyn_ui/tooltip.h"
@@ -45,6 +51,7 @@ inline constexpr double kPageGap = 22;       // content units between page slots
 inline constexpr double kZoomStep = 1.15;    // toolbar buttons and Ctrl+wheel
 inline constexpr double kWheelLinePixels = 48;
 inline constexpr int kThumbnailRequestsPerFrame = 2;
+inline constexpr double kRailResizeEdge = 6;
 
 inline constexpr std::string_view kRecordNamespace = "annotations";
 inline constexpr std::string_view kRecordKind = "annotation-set";
@@ -92,6 +99,16 @@ struct PdfApp final : velyn_ui::Widget {
   RasterCache rasters;
   bool missing_visible_raster = false;
 
+  // Page text: layers by page number (from 1), kept only while a text
+  // selection or search results need them, and the page indices (from 0)
+  // whose ReadPageText is outstanding.
+  std::unordered_map<std::uint64_t, pdf::source::SharedTextLayer> page_texts;
+  std::set<std::uint64_t> text_requested;
+  // Set by the tools while a text selection is shown or being made.
+  bool selecting_text = false;
+  // Matches of the current search on PDFium pages (the search bar fills them).
+  std::vector<pdf::source::PageMatch> search_matches;
+
   // Review model, read back from the shared document when its heads change
   pdf_actions::ReviewModel review;
   std::optional<std::vector<docstore::ChangeHash>> review_heads;
@@ -117,7 +134,9 @@ struct PdfApp final : velyn_ui::Widget {
   bool page_bubble_pinned = false;
   velyn_ui::Rect bubble_pill, bubble_left, bubble_right;
   velyn_ui::widget::tooltip::Tooltip tooltip;
-  double rail_scroll = 0;
+  velyn_ui::PageSidebar rail{1.0};
+  bool rail_resizing = false;
+  bool synthetic_rail_drag = false;  // the reorder scenario's pending drag
 
   // Tools
   Tool tool = Tool::Select;
@@ -126,6 +145,8 @@ struct PdfApp final : velyn_ui::Widget {
 
   // Status
   std::optional<std::string> status;
+  // The last dispatched action's outcome, until the toolkit takes it.
+  std::optional<velyn_actions::DispatchOutcome> last_outcome;
 
   // The author written into new markup.
   std::string local_author;
@@ -173,7 +194,28 @@ struct PdfApp final : velyn_ui::Widget {
   // Screen rect of page slot `index` (0-based).
   [[nodiscard]] velyn_ui::Rect page_rect(std::uint64_t index) const;
   // Issues this frame's render requests for visible pages and thumbnails.
-  void request_rasters(const std::vector<velyn_ui::Rect>& thumbnails);
+  void request_rasters(const std::vector<velyn_ui::widget::page_sidebar::Thumb>& thumbnails);
+  // The pages (0-based) whose slots meet the canvas.
+  [[nodiscard]] std::vector<std::uint64_t> visible_pages() const;
+
+  // Asks the worker for the text layer of page `page_index` (0-based) unless
+  // it is stored or already asked for. Only for documents with PDFium pages.
+  void request_text(std::uint64_t page_index);
+  // Whether text layers are needed now: a text selection or search matches.
+  [[nodiscard]] bool text_needed() const { return selecting_text || !search_matches.empty(); }
+  // Each frame: asks for the visible pages' layers while they are needed, else
+  // drops every stored layer.
+  void refresh_text_layers();
+  // Called when a page's layer arrived; the search bar reruns its search here.
+  void on_page_text(std::uint64_t page);
+
+  // Dispatches an action made by this viewer's input through the host's
+  // action path, then reads the review model back at once. False when it
+  // failed (logged as "action dispatch failed"; nothing else changes).
+  bool dispatch_action(docstore::Document& document, velyn_ui::FrameContext& ctx,
+                       const pdf_actions::PdfViewerAction& action);
+  // Turns what the page rail queued into navigation and plan actions.
+  void apply_rail_outcomes(docstore::Document& document, velyn_ui::FrameContext& ctx);
 
   // velyn_ui::Widget
   [[nodiscard]] velyn_ui::WidgetNames names() const override;
@@ -187,11 +229,16 @@ struct PdfApp final : velyn_ui::Widget {
   [[nodiscard]] std::optional<velyn_ui::record::Record> desired_record() const override { return record; }
   [[nodiscard]] bool needs_frame() const override;
   [[nodiscard]] bool busy() const override;
+  [[nodiscard]] std::optional<velyn_actions::DispatchOutcome> take_action_outcome() override {
+    return std::exchange(last_outcome, std::nullopt);
+  }
 
  private:
   void on_opened(pdf::source::Opened opened);
   void refresh_page_plan(docstore::Document& document);
   void read_review(const docstore::Document& document);
+  velyn_ui::Handled handle_rail_event(const velyn_ui::Event& event, docstore::Document& document,
+                                      velyn_ui::FrameContext& ctx);
 };
 
 // The author name for new markup: TAVEN_APP_ID when set and not empty, else "You".

@@ -73,10 +73,25 @@ void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
   }
   scene.fill_rect(window, theme.colors.background);
 
-  const auto thumbs = panels.thumbnails_open ? rail_thumbnail_rects(regions.rail, page_count(), page_width,
-                                                                    page_height, rail_scroll)
-                                             : std::vector<Rect>{};
-  if (document_loaded) request_rasters(thumbs);
+  std::vector<velyn_ui::widget::page_sidebar::Thumb> thumbs;
+  if (panels.thumbnails_open && regions.rail.has_area()) {
+    const std::uint64_t n = page_count();
+    rail.begin_frame(regions.rail, n, current_page > 0 ? current_page - 1 : 0,
+                     std::max(page_height / page_width, velyn_ui::PageSidebar::kMinAspect));
+    if (synthetic_rail_drag && n >= 3) {
+      const auto laid_out = rail.thumb_rects();
+      if (laid_out.size() >= 2) {
+        rail.on_press(laid_out[0].rect.center());
+        rail.on_motion(laid_out[1].rect.center());
+        synthetic_rail_drag = false;
+      }
+    }
+    thumbs = rail.thumb_rects();
+  }
+  if (document_loaded) {
+    request_rasters(thumbs);
+    refresh_text_layers();
+  }
 
   scene.fill_rect(regions.canvas, theme.colors.background);
   const double saved_scale = text.text_scale();
@@ -127,12 +142,11 @@ void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
     scene.fill_rect(regions.canvas, velyn_ui::Color{0, 0, 0, 120.0 / 255});
   }
   if (panels.thumbnails_open && regions.rail.has_area()) {
-    RailView rail;
-    rail.rect = regions.rail;
-    rail.thumbnails = thumbs;
-    rail.current = current_page;
-    rail.pointer = pointer;
-    draw_page_rail(scene, text, theme, rail, [&](std::uint64_t i, const Rect& r) -> const velyn_ui::Image* {
+    RailView view;
+    view.current = current_page;
+    view.pointer = pointer;
+    view.resizing = rail_resizing;
+    draw_page_rail(scene, text, theme, rail, view, [&](std::uint64_t i, const Rect& r) -> const velyn_ui::Image* {
       return rasters.lookup({i, width_bucket(thumbnail_target_width(r.width()))});
     });
   }
@@ -199,10 +213,71 @@ void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
   }
 }
 
-velyn_ui::Handled PdfApp::handle_event(const velyn_ui::Event& event, docstore::Document&, velyn_ui::FrameContext&) {
+velyn_ui::Handled PdfApp::handle_rail_event(const velyn_ui::Event& event, docstore::Document& document,
+                                            velyn_ui::FrameContext& ctx) {
+  using velyn_ui::Handled;
+  const bool shown = document_loaded && panels.thumbnails_open && regions.rail.has_area();
+  if (!shown) return Handled::No;
+  const Rect& r = regions.rail;
+  if (const auto* move = std::get_if<velyn_ui::PointerMove>(&event)) {
+    if (rail_resizing) {
+      panels.rail_width = std::clamp(move->at.x - window.x0, kRailMinWidth, kRailMaxWidth);
+      regions = compute_frame_layout(window, panels, scale);
+      return Handled::Yes;
+    }
+    if (rail.gesture_active()) {
+      rail.on_motion(move->at);
+      return Handled::Yes;
+    }
+    rail.on_motion(move->at);  // hover of the add button and the menu
+    return Handled::No;
+  }
+  if (const auto* press = std::get_if<velyn_ui::PointerPress>(&event)) {
+    if (press->button == velyn_ui::PointerButton::Secondary) {
+      if (!r.contains(press->at) && !rail.menu_open()) return Handled::No;
+      rail.on_right_press(press->at);
+      apply_rail_outcomes(document, ctx);
+      return Handled::Yes;
+    }
+    if (press->button != velyn_ui::PointerButton::Primary) return Handled::No;
+    if (std::abs(press->at.x - r.x1) <= kRailResizeEdge && press->at.y >= r.y0 && press->at.y <= r.y1 &&
+        !rail.menu_open()) {
+      rail_resizing = true;
+      return Handled::Yes;
+    }
+    if (!rail.menu_open() && !r.contains(press->at)) return Handled::No;
+    rail.on_press(press->at);
+    apply_rail_outcomes(document, ctx);
+    return Handled::Yes;
+  }
+  if (const auto* release = std::get_if<velyn_ui::PointerRelease>(&event)) {
+    if (rail_resizing) {
+      rail_resizing = false;
+      return Handled::Yes;
+    }
+    if (!rail.gesture_active()) return Handled::No;
+    rail.on_release(release->at);
+    apply_rail_outcomes(document, ctx);
+    return Handled::Yes;
+  }
+  if (const auto* wheel = std::get_if<velyn_ui::Wheel>(&event)) {
+    if ((wheel->modifiers & velyn_ui::kModCtrl) || !r.contains(wheel->at)) return Handled::No;
+    const double lines = wheel->unit == velyn_ui::WheelUnit::Lines ? wheel->dy : wheel->dy / kWheelLinePixels;
+    rail.on_wheel(-lines);
+    return Handled::Yes;
+  }
+  if (const auto* key = std::get_if<velyn_ui::KeyPress>(&event)) {
+    if (key->key == velyn_ui::Key::Escape && rail.on_escape()) return Handled::Yes;
+  }
+  return Handled::No;
+}
+
+velyn_ui::Handled PdfApp::handle_event(const velyn_ui::Event& event, docstore::Document& document,
+                                       velyn_ui::FrameContext& ctx) {
   if (const auto* move = std::get_if<velyn_ui::PointerMove>(&event)) {
     pointer = move->at;
     redraw_requested = true;
+    if (!waiting_for_record) handle_rail_event(event, document, ctx);
     return velyn_ui::Handled::Yes;
   }
   if (std::holds_alternative<velyn_ui::PointerLeave>(event)) {
@@ -211,14 +286,15 @@ velyn_ui::Handled PdfApp::handle_event(const velyn_ui::Event& event, docstore::D
     return velyn_ui::Handled::Yes;
   }
   if (waiting_for_record) return velyn_ui::Handled::No;
+  if (handle_rail_event(event, document, ctx) == velyn_ui::Handled::Yes) {
+    redraw_requested = true;
+    return velyn_ui::Handled::Yes;
+  }
   if (const auto* wheel = std::get_if<velyn_ui::Wheel>(&event)) {
     if (!document_loaded) return velyn_ui::Handled::No;
     const double unit = wheel->unit == velyn_ui::WheelUnit::Lines ? kWheelLinePixels : 1.0;
     if (wheel->modifiers & velyn_ui::kModCtrl) {
       if (wheel->dy != 0) zoom_at(wheel->dy < 0 ? kZoomStep : 1 / kZoomStep, wheel->at);
-    } else if (panels.thumbnails_open && regions.rail.contains(wheel->at)) {
-      rail_scroll = std::max(0.0, rail_scroll + wheel->dy * unit);
-      redraw_requested = true;
     } else {
       pan_by(wheel->dx * unit, wheel->dy * unit);
     }
@@ -248,11 +324,6 @@ velyn_ui::Handled PdfApp::handle_event(const velyn_ui::Event& event, docstore::D
       go_to_page(current_page > 1 ? current_page - 1 : 1);
     } else if (document_loaded && bubble_right.contains(at)) {
       go_to_page(current_page + 1);
-    } else if (panels.thumbnails_open && regions.rail.contains(at)) {
-      const auto thumbs = rail_thumbnail_rects(regions.rail, page_count(), page_width, page_height, rail_scroll);
-      for (std::size_t i = 0; i < thumbs.size(); ++i) {
-        if (thumbs[i].contains(at)) go_to_page(i + 1);
-      }
     } else {
       for (const auto& [t, r] : bar.tools) {
         if (r.contains(at)) tool = t;

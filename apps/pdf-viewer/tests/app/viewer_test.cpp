@@ -270,7 +270,8 @@ TEST_F(ViewerTest, OneVisiblePageAndTwoThumbnailRequestsPerFrame) {
   ASSERT_TRUE(app_->panels.thumbnails_open);
   app_->set_fit(pdf_app::FitMode::Free);
   app_->viewport.set_zoom(0.25);  // several pages visible at once
-  const std::vector<velyn_ui::Rect> thumbs(6, velyn_ui::Rect{10, 100, 130, 255});
+  std::vector<velyn_ui::widget::page_sidebar::Thumb> thumbs;
+  for (std::size_t i = 0; i < 6; ++i) thumbs.push_back({i, velyn_ui::Rect{10, 100, 130, 255}});
   const std::size_t before = app_->rasters.requested_count();
   app_->request_rasters(thumbs);
   EXPECT_EQ(app_->rasters.requested_count(), before + 1 + 2);

@@ -19,6 +19,10 @@ namespace docstore {
 class Document;
 }
 
+namespace velyn_actions {
+class ActionRegistry;
+}
+
 namespace velyn_ui {
 class FrameDriver;
 }
@@ -36,6 +40,12 @@ class FrameHarness {
   // Drives the widget with these records; `scratch` is the document handed
   // over while the widget wants no record.
   FrameHarness& with_records(record::RecordSet records, docstore::Document scratch);
+  // Decodes the widget's dispatched actions with this registry.
+  FrameHarness& with_registry(std::shared_ptr<const velyn_actions::ActionRegistry> registry);
+
+  // Merges changes other processes appended to the room (the window does this
+  // on a timer; a harness has no main loop). True when a document changed.
+  bool poll_records();
 
   // Runs one frame.
   void frame();

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "velyn_actions/executor.h"
 #include "velyn_ui/event.h"
 #include "velyn_ui/geometry.h"
 
@@ -38,7 +39,7 @@ struct FrameContext {
   TextRenderer& text;
   const Theme& theme;
   double now = 0;  // seconds on a monotonic clock
-  FrameServices* services = nullptr;  // records, clipboard…; may be null in tests
+  FrameServices* services = nullptr;  // records, action host…; may be null in tests
 };
 
 class Widget {
@@ -65,6 +66,9 @@ class Widget {
   // True while the widget waits for something (a document, a raster) that
   // will change what it shows; headless captures wait until this clears.
   [[nodiscard]] virtual bool busy() const { return false; }
+  // Hands over, and forgets, the outcome of the last action the widget
+  // dispatched; the host collects it after every call that may dispatch.
+  [[nodiscard]] virtual std::optional<velyn_actions::DispatchOutcome> take_action_outcome() { return std::nullopt; }
 };
 
 }  // namespace velyn_ui

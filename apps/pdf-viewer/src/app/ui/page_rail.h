@@ -1,14 +1,15 @@
 #pragma once
-// The page rail: a column of page thumbnails with page numbers, the current
-// page framed in accent. Geometry is pure and shared by drawing, render
-// requests and hit testing.
+// Painting the page rail over the toolkit's PageSidebar: background, header,
+// each thumbnail's paper, raster and frame with its page number, the drop
+// indicator of a drag, then the rail's scrollbar, add button and menu, and the
+// resize edge under the pointer.
 #include <cstdint>
 #include <functional>
 #include <optional>
-#include <vector>
 
 #include "velyn_ui/geometry.h"
 #include "velyn_ui/image.h"
+#include "velyn_ui/page_sidebar.h"
 
 namespace velyn_ui {
 class Scene;
@@ -18,26 +19,17 @@ struct Theme;
 
 namespace pdf_app {
 
-inline constexpr double kRailHeaderHeight = 34;
-inline constexpr double kRailGutter = 26;     // page numbers, left of the thumbnails
-inline constexpr double kRailPadding = 10;
-inline constexpr double kRailThumbGap = 14;
-inline constexpr double kMinThumbAspect = 0.05;
-
-// One rect per page (index 0 first), scrolled up by `scroll`.
-std::vector<velyn_ui::Rect> rail_thumbnail_rects(const velyn_ui::Rect& rail, std::uint64_t page_count,
-                                                 double page_width, double page_height, double scroll);
+inline constexpr double kDropIndicatorAlpha = 0.35;
 
 struct RailView {
-  velyn_ui::Rect rect;
-  std::vector<velyn_ui::Rect> thumbnails;
   std::uint64_t current = 1;  // from 1
   std::optional<velyn_ui::Point> pointer;
+  bool resizing = false;
 };
 
 using ThumbnailLookup = std::function<const velyn_ui::Image*(std::uint64_t index, const velyn_ui::Rect& rect)>;
 
 void draw_page_rail(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme,
-                    const RailView& view, const ThumbnailLookup& lookup);
+                    const velyn_ui::PageSidebar& rail, const RailView& view, const ThumbnailLookup& lookup);
 
 }  // namespace pdf_app
