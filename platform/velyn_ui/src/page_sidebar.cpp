@@ -129,7 +129,8 @@ Rect PageSidebar::menu_rect() const {
   return {x, y, x + w, y + h};
 }
 
-Rect PageSidebar::menu_item_rect(std::size_t item) const {
+Rect PageSidebar::menu_entry_rect(std::size_t item) const {
+  if (!menu_ || item >= kMenuItems.size()) return {};
   const Rect m = menu_rect();
   const double top = m.y0 + 4 * scale_ + double(item) * kMenuItemHeight * scale_;
   return {m.x0 + 4 * scale_, top, m.x1 - 4 * scale_, top + kMenuItemHeight * scale_};
@@ -141,7 +142,7 @@ bool PageSidebar::on_press(Point at) {
     const Rect m = menu_rect();
     if (m.contains(at)) {
       for (std::size_t i = 0; i < kMenuItems.size(); ++i) {
-        if (menu_item_rect(i).contains(at)) outcomes_.push_back({kMenuItems[i].second, menu_->index, 0});
+        if (menu_entry_rect(i).contains(at)) outcomes_.push_back({kMenuItems[i].second, menu_->index, 0});
       }
     }
     menu_.reset();
@@ -294,7 +295,7 @@ void PageSidebar::draw_menu(Scene& scene, TextRenderer& text, const Theme& theme
   scene.fill_rounded_rect(m, theme.radius, theme.colors.surface);
   scene.stroke_rounded_rect(m.inset(0.5), theme.radius, 1, theme.colors.border);
   for (std::size_t i = 0; i < kMenuItems.size(); ++i) {
-    const Rect item = menu_item_rect(i);
+    const Rect item = menu_entry_rect(i);
     if (pointer && item.contains(*pointer)) scene.fill_rounded_rect(item, theme.radius / 2, theme.colors.lift(0.72));
     const std::string_view label = widget::page_sidebar::translated(kMenuItems[i].first);
     const auto tm = text.measure(label, kMenuTextSize);

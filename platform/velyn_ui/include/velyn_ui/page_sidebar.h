@@ -94,6 +94,8 @@ class PageSidebar {
   [[nodiscard]] bool gesture_active() const { return gesture_ != Gesture::Idle; }
   [[nodiscard]] bool dragging() const { return gesture_ == Gesture::Dragging; }
   [[nodiscard]] bool menu_open() const { return menu_.has_value(); }
+  // Entry `item` of the open menu (0 "duplicate", 1 "delete"); empty when closed.
+  [[nodiscard]] Rect menu_entry_rect(std::size_t item) const;
   // The drop slot of the drag in progress and the line that shows it.
   [[nodiscard]] std::optional<std::size_t> drop_index() const;
   [[nodiscard]] std::optional<Rect> drop_indicator() const;
@@ -116,7 +118,6 @@ class PageSidebar {
   [[nodiscard]] double content_height() const;
   [[nodiscard]] std::optional<std::size_t> thumb_at(Point at) const;
   [[nodiscard]] Rect menu_rect() const;
-  [[nodiscard]] Rect menu_item_rect(std::size_t item) const;
   void set_scroll(double scroll);
 
   double scale_ = 1.0;
