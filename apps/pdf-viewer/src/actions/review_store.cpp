@@ -82,15 +82,15 @@ std::uint64_t read_record_page(const Document& doc, const ObjId& record, const P
   return 1;
 }
 
-const docstore::Value* RecordView::find(std::string_view key) const {
-  auto it = std::lower_bound(entries_.begin(), entries_.end(), key,
-                             [](const auto& e, std::string_view k) { return std::string_view(e.first) < k; });
-  return it != entries_.end() && it->first == key ? &it->second : nullptr;
-}
-
 std::optional<std::string> RecordView::string(std::string_view key) const {
   const auto* v = find(key);
   if (const std::string* s = v ? v->as_string() : nullptr) return *s;
+  return std::nullopt;
+}
+
+std::optional<std::string_view> RecordView::text(std::string_view key) const {
+  const auto* v = find(key);
+  if (const std::string* s = v ? v->as_string() : nullptr) return std::string_view(*s);
   return std::nullopt;
 }
 
@@ -214,13 +214,18 @@ std::vector<ObjId> root_objects(const Document& doc, std::string_view key, docst
   return out;
 }
 
+void for_each_root_list_map(const Document& doc, std::string_view key,
+                            docstore::FunctionRef<void(const ListElement&, const RecordView&)> visit) {
+  for (const ObjId& list : root_objects(doc, key, docstore::ObjType::List)) {
+    doc.for_each_map(list, [&](std::size_t index, const ObjId& map, const docstore::MapView& members) {
+      visit(ListElement{list, index, map}, RecordView(members));
+    });
+  }
+}
+
 std::vector<ListElement> root_list_elements(const Document& doc, std::string_view key) {
   std::vector<ListElement> out;
-  for (const ObjId& list : root_objects(doc, key, docstore::ObjType::List)) {
-    const auto items = doc.list_items(list);
-    for (std::size_t i = 0; i < items.size(); ++i)
-      if (auto m = items[i].as_map()) out.push_back({list, i, *m});
-  }
+  for_each_root_list_map(doc, key, [&](const ListElement& e, const RecordView&) { out.push_back(e); });
   return out;
 }
 
@@ -229,89 +234,92 @@ void remove_elements(docstore::Transaction& txn, const std::vector<ListElement>&
 }
 
 // ---- reading the review model ----
+// Records are read through borrowed views: no map lookup and no copy of a
+// member that the model does not keep.
 
 namespace {
 
-std::vector<ObjId> root_list_maps(const Document& doc, std::string_view key) {
-  std::vector<ObjId> maps;
-  for (const auto& e : root_list_elements(doc, key)) maps.push_back(e.map);
-  return maps;
-}
+constexpr std::size_t kRepliesScannedLinearly = 16;
+
+std::string owned(std::optional<std::string_view> text) { return text ? std::string(*text) : std::string(); }
 
 }  // namespace
 
 std::vector<Annotation> read_annotations(const Document& doc, const PagePositions& pages) {
   std::vector<Annotation> out;
-  for (const ObjId& m : root_list_maps(doc, keys::kAnnotations)) {
-    const RecordView r(doc, m);
-    Annotation a;
-    a.id = r.string("id").value_or("");
+  for_each_root_list_map(doc, keys::kAnnotations, [&](const ListElement&, const RecordView& r) {
+    Annotation& a = out.emplace_back();
+    a.id = owned(r.text("id"));
     a.page = r.page(pages);
-    a.color = parse_swatch(r.string("color").value_or(""));
-    a.author = r.string("author").value_or("");
-    const auto kind = r.string("kind");
+    a.color = parse_swatch(r.text("color").value_or(""));
+    a.author = owned(r.text("author"));
+    const auto kind = r.text("kind");
     auto num = [&](std::string_view k) { return r.number(k).value_or(0); };
     if (kind == "highlight") {
       a.geom = AnnoGeom::Highlight{num("x"), num("y"), num("w"), num("h")};
     } else if (kind == "ink") {
-      a.geom = AnnoGeom::Ink{parse_points(r.string("points").value_or(""))};
+      a.geom = AnnoGeom::Ink{parse_points(r.text("points").value_or(""))};
     } else {
       a.geom = AnnoGeom::Note{num("x"), num("y")};
     }
-    out.push_back(std::move(a));
-  }
+  });
   return out;
 }
 
 std::vector<Comment> read_comments(const Document& doc, const PagePositions& pages) {
   std::vector<Comment> out;
-  for (const ObjId& m : root_list_maps(doc, keys::kComments)) {
-    const RecordView rec(doc, m);
-    Comment c;
-    c.id = rec.string("id").value_or("");
-    c.anno = rec.string("anno");
+  for_each_root_list_map(doc, keys::kComments, [&](const ListElement&, const RecordView& rec) {
+    Comment& c = out.emplace_back();
+    c.id = owned(rec.text("id"));
+    if (auto anno = rec.text("anno")) c.anno = std::string(*anno);
     c.page = rec.page(pages);
-    c.author = rec.string("author").value_or("");
-    c.body = rec.string("body").value_or("");
+    c.author = owned(rec.text("author"));
+    c.body = owned(rec.text("body"));
     c.created = rec.integer("created").value_or(0);
     c.resolved = rec.boolean("resolved").value_or(false);
     if (auto replies = rec.list("replies")) {
-      std::unordered_set<std::string> seen;
-      for (const auto& item : doc.list_items(*replies)) {
-        auto r = item.as_map();
-        if (!r) continue;
-        const RecordView rv(doc, *r);
-        Reply reply;
-        auto id = rv.string("id");
-        reply.id = id ? std::move(*id) : "legacy:" + c.id + ":" + r->to_string();
-        if (!seen.insert(reply.id).second) continue;
-        reply.author = rv.string("author").value_or("");
-        reply.body = rv.string("body").value_or("");
-        c.replies.push_back(std::move(reply));
-      }
+      std::unordered_set<std::string> seen;  // filled only for long threads
+      doc.for_each_map(*replies, [&](std::size_t, const ObjId& r, const docstore::MapView& members) {
+        const RecordView rv(members);
+        const auto id = rv.text("id");
+        std::string reply_id = id ? std::string(*id) : "legacy:" + c.id + ":" + r.to_string();
+        // Threads are short: a scan beats building a set, up to a bound that
+        // keeps a hostile thread linear.
+        if (c.replies.size() < kRepliesScannedLinearly) {
+          for (const Reply& earlier : c.replies) {
+            if (earlier.id == reply_id) return;
+          }
+        } else {
+          if (seen.empty()) {
+            for (const Reply& earlier : c.replies) seen.insert(earlier.id);
+          }
+          if (!seen.insert(reply_id).second) return;
+        }
+        Reply& reply = c.replies.emplace_back();
+        reply.id = std::move(reply_id);
+        reply.author = owned(rv.text("author"));
+        reply.body = owned(rv.text("body"));
+      });
     }
-    out.push_back(std::move(c));
-  }
+  });
   std::stable_sort(out.begin(), out.end(), [](const Comment& a, const Comment& b) { return a.created < b.created; });
   return out;
 }
 
 std::vector<Signature> read_signatures(const Document& doc, const PagePositions& pages) {
   std::vector<Signature> out;
-  for (const ObjId& m : root_list_maps(doc, keys::kSignatures)) {
-    const RecordView r(doc, m);
-    Signature s;
-    s.id = r.string("id").value_or("");
+  for_each_root_list_map(doc, keys::kSignatures, [&](const ListElement&, const RecordView& r) {
+    Signature& s = out.emplace_back();
+    s.id = owned(r.text("id"));
     s.page = r.page(pages);
     s.x = r.number("x").value_or(0);
     s.y = r.number("y").value_or(0);
     s.w = r.number("w").value_or(kDefaultSignatureWidth);
     s.h = r.number("h").value_or(kDefaultSignatureHeight);
-    s.signer = r.string("signer").value_or("");
-    s.date = r.string("date").value_or("");
-    if (r.string("ink") == "drawn") s.strokes = parse_strokes(r.string("strokes").value_or(""));
-    out.push_back(std::move(s));
-  }
+    s.signer = owned(r.text("signer"));
+    s.date = owned(r.text("date"));
+    if (r.text("ink") == "drawn") s.strokes = parse_strokes(r.text("strokes").value_or(""));
+  });
   return out;
 }
 
@@ -351,11 +359,11 @@ velyn::Result<ObjId> get_or_create_root_map(docstore::Transaction& txn, std::str
 }
 
 std::optional<FoundRecord> find_record(const Document& doc, std::string_view list_key, std::string_view id) {
-  for (const auto& e : root_list_elements(doc, list_key)) {
-    if (const auto v = doc.get(e.map, "id"); v && v->as_string() && *v->as_string() == id)
-      return FoundRecord{e.list, e.index, e.map};
-  }
-  return std::nullopt;
+  std::optional<FoundRecord> found;
+  for_each_root_list_map(doc, list_key, [&](const ListElement& e, const RecordView& r) {
+    if (!found && r.text("id") == id) found = FoundRecord{e.list, e.index, e.map};
+  });
+  return found;
 }
 
 void backfill_page_ids(docstore::Transaction& txn) {
@@ -363,12 +371,15 @@ void backfill_page_ids(docstore::Transaction& txn) {
   const PagePositions pages(derive_page_plan(doc));
   if (pages.size() == 0) return;
   for (std::string_view key : {keys::kAnnotations, keys::kComments, keys::kSignatures}) {
-    for (const ObjId& m : root_list_maps(doc, key)) {
-      if (doc.get(m, "page-id")) continue;
-      const auto page = read_int(doc, m, "page").value_or(1);
-      if (page < 1) continue;
-      if (auto entry = pages.entry_id_at(static_cast<std::uint64_t>(page))) (void)txn.put(m, "page-id", *entry);
-    }
+    // Collected first: the views are gone once the first write lands.
+    std::vector<std::pair<ObjId, std::string>> missing;
+    for_each_root_list_map(doc, key, [&](const ListElement& e, const RecordView& r) {
+      if (r.find("page-id")) return;
+      const auto page = r.integer("page").value_or(1);
+      if (page < 1) return;
+      if (auto entry = pages.entry_id_at(static_cast<std::uint64_t>(page))) missing.emplace_back(e.map, std::move(*entry));
+    });
+    for (const auto& [m, entry] : missing) (void)txn.put(m, "page-id", entry);
   }
 }
 

@@ -83,14 +83,18 @@ class PagePositions {
 [[nodiscard]] std::optional<docstore::ObjId> read_map(const docstore::Document& doc, const docstore::ObjId& map,
                                                       std::string_view key);
 
-// All members of one record map, fetched at once: reading a record member by
-// member would look the map up again for every member.
+// The members of one record map, borrowed from the document: reading a record
+// member by member would look the map up again for every member. Valid until
+// the document next changes.
 class RecordView {
  public:
-  RecordView(const docstore::Document& doc, const docstore::ObjId& map) : entries_(doc.entries(map)) {}
+  RecordView(const docstore::Document& doc, const docstore::ObjId& map) : members_(doc.lookup_map(map)) {}
+  explicit RecordView(const docstore::MapView& members) : members_(members) {}
 
-  [[nodiscard]] const docstore::Value* find(std::string_view key) const;
+  [[nodiscard]] const docstore::Value* find(std::string_view key) const { return members_.find(key); }
   [[nodiscard]] std::optional<std::string> string(std::string_view key) const;
+  // A borrowed string member; valid as long as the view.
+  [[nodiscard]] std::optional<std::string_view> text(std::string_view key) const;
   [[nodiscard]] std::optional<std::int64_t> integer(std::string_view key) const;
   [[nodiscard]] std::optional<double> number(std::string_view key) const;  // as read_number
   [[nodiscard]] std::optional<bool> boolean(std::string_view key) const;
@@ -99,7 +103,7 @@ class RecordView {
   [[nodiscard]] std::uint64_t page(const PagePositions& pages) const;
 
  private:
-  std::vector<std::pair<std::string, docstore::Value>> entries_;  // sorted by key
+  docstore::MapView members_;
 };
 
 // The page of a stored record: its "page-id" position when displayed, else its
@@ -122,6 +126,10 @@ struct ListElement {
 };
 // The map elements of every list at a root key, list by list, in list order.
 [[nodiscard]] std::vector<ListElement> root_list_elements(const docstore::Document& doc, std::string_view key);
+// The same without collecting them: each element with its members borrowed.
+// The visitor must not change the document.
+void for_each_root_list_map(const docstore::Document& doc, std::string_view key,
+                            docstore::FunctionRef<void(const ListElement& element, const RecordView& record)> visit);
 
 // ---- writing ----
 // The list or map at a root key (the first of root_objects); anything else
