@@ -12,6 +12,7 @@
 #include "actions/apply.h"
 #include "app/pdf_app.h"
 #include "actions/review_store.h"
+#include "app/launch.h"
 #include "app/raster_cache.h"
 #include "app/sample_document.h"
 #include "docstore/document.h"
@@ -51,10 +52,18 @@ class TempHome {
 };
 
 // Hands update() the records it needs to check the binding.
+// and an action host with the viewer's registry whose sink counts changes.
 class Services final : public velyn_ui::FrameServices {
  public:
   velyn_ui::record::RecordSet set = velyn_ui::record::RecordSet::in_memory();
+  int replicated = 0;
+  velyn_ui::action_host::ActionHost host{*pdf_app::make_action_registry(),
+                                         [this](const docstore::Document&, const docstore::Change&) {
+                                           ++replicated;
+                                           return velyn::Result<void>{};
+                                         }};
   const velyn_ui::record::RecordSet& records() const override { return set; }
+  velyn_ui::action_host::ActionHost* actions() override { return &host; }
 };
 
 source::Opened opened_reply(source::RequestId id, std::size_t pages) {
@@ -86,6 +95,8 @@ class ViewerTest : public ::testing::Test {
     // Drawing needs a surface; the request pass alone is what these tests observe.
     app_->request_rasters({});
   }
+  velyn_ui::FrameContext context() { return velyn_ui::FrameContext{text_, theme_, now_, &services_}; }
+  docstore::Document& bound_document() { return services_.set.document_for(*app_->desired_record())->get(); }
   std::uint64_t open(const std::string& path) {
     app_->start_open(path);
     return app_->pending_open->request_id;
@@ -292,6 +303,125 @@ TEST_F(ViewerTest, ContentHeightAndPageTracking) {
   EXPECT_EQ(app_->current_page, 2u);
   app_->go_to_page(99);
   EXPECT_EQ(app_->current_page, 3u);
+}
+
+TEST_F(ViewerTest, TextLayersAreAskedForOnlyWhileNeededAndKeptPerPage) {
+  const auto id = open("/tmp/a.pdf");
+  app_->handle_reply(opened_reply(id, 3));
+  frame();
+  app_->refresh_text_layers();
+  EXPECT_TRUE(app_->text_requested.empty());  // idle, no search: nothing is asked for
+
+  app_->selecting_text = true;
+  app_->refresh_text_layers();
+  ASSERT_FALSE(app_->text_requested.empty());
+  EXPECT_TRUE(app_->text_requested.contains(0));
+  const auto asked = app_->text_requested.size();
+  app_->refresh_text_layers();
+  EXPECT_EQ(app_->text_requested.size(), asked);  // outstanding pages are not asked twice
+
+  auto layer = std::make_shared<source::TextLayer>();
+  layer->text = "Hi";
+  app_->handle_reply(source::PageTextRead{id + 1000, 0, layer});  // another document's: dropped
+  EXPECT_TRUE(app_->page_texts.empty());
+  app_->handle_reply(source::PageTextRead{id, 0, layer});
+  EXPECT_FALSE(app_->text_requested.contains(0));
+  ASSERT_TRUE(app_->page_texts.contains(1));
+  EXPECT_EQ(app_->page_texts[1]->text, "Hi");
+  app_->refresh_text_layers();
+  EXPECT_FALSE(app_->text_requested.contains(0));  // stored: not asked again
+
+  app_->text_requested.insert(1);
+  app_->handle_reply(source::PageTextFailed{id, 1, "bad text"});
+  EXPECT_FALSE(app_->text_requested.contains(1));
+  EXPECT_EQ(app_->status, "Couldn’t read text on page 2: bad text");
+
+  // Idle again: the store is emptied, and a later need asks again.
+  app_->selecting_text = false;
+  app_->refresh_text_layers();
+  EXPECT_TRUE(app_->page_texts.empty());
+  app_->search_matches.push_back({1, 0, 2});
+  app_->refresh_text_layers();
+  EXPECT_TRUE(app_->text_requested.contains(0));
+
+  // A plan change drops layers and requests.
+  const auto plan = *app_->pending_plan;
+  app_->handle_reply(source::PagePlanApplied{id, plan, {}});
+  EXPECT_TRUE(app_->text_requested.empty());
+}
+
+TEST(ViewerWithoutWorker, ARefusedTextRequestIsNotMarked) {
+  PdfApp app(nullptr);
+  app.doc.emplace();
+  app.doc->raster_document = 7;
+  app.request_text(0);
+  EXPECT_FALSE(app.text_requested.contains(0));
+  EXPECT_EQ(app.status, "PDF text worker is unavailable");
+}
+
+TEST_F(ViewerTest, RailOutcomesBecomeDispatchedPlanActions) {
+  const auto id = open("/tmp/a.pdf");
+  app_->handle_reply(opened_reply(id, 3));
+  frame();
+  auto& doc = bound_document();
+  frame(&doc);
+  ASSERT_EQ(app_->plan.size(), 3u);
+  ASSERT_TRUE(app_->panels.thumbnails_open);
+  app_->rail.begin_frame(app_->regions.rail, 3, 0, 792.0 / 612);
+  auto ctx = context();
+
+  // Drag page 1 onto page 2: the shared plan is source-2, source-1, source-3, shown at once.
+  app_->rail.on_press(app_->rail.thumb_rect(0).center());
+  app_->rail.on_motion(app_->rail.thumb_rect(1).center());
+  app_->rail.on_release(app_->rail.thumb_rect(1).center());
+  app_->apply_rail_outcomes(doc, ctx);
+  ASSERT_EQ(app_->plan.size(), 3u);
+  EXPECT_EQ(app_->plan[0].id, "source-2");
+  EXPECT_EQ(app_->plan[1].id, "source-1");
+  EXPECT_EQ(services_.replicated, 1);
+  const auto outcome = app_->take_action_outcome();
+  ASSERT_TRUE(outcome);
+  EXPECT_EQ(outcome->kind, "pdf_viewer.action");
+  EXPECT_EQ(outcome->context.label, "Move page plan");
+  EXPECT_EQ(outcome->context.app_id, pdf_app::kApplicationId);
+  EXPECT_FALSE(app_->take_action_outcome());  // taken once
+
+  // A click selects the page: navigation, no action.
+  app_->rail.on_press(app_->rail.thumb_rect(2).center());
+  app_->rail.on_release(app_->rail.thumb_rect(2).center());
+  app_->apply_rail_outcomes(doc, ctx);
+  EXPECT_EQ(app_->current_page, 3u);
+  EXPECT_EQ(services_.replicated, 1);
+}
+
+TEST_F(ViewerTest, AFailedDispatchChangesNothing) {
+  const auto id = open("/tmp/a.pdf");
+  app_->handle_reply(opened_reply(id, 2));
+  frame();
+  auto& doc = bound_document();
+  frame(&doc);
+  const auto changes = doc.change_count();
+  velyn_ui::action_host::ActionHost empty(nullptr, {});
+  class NoDecoder final : public velyn_ui::FrameServices {
+   public:
+    NoDecoder(const velyn_ui::record::RecordSet& set, velyn_ui::action_host::ActionHost& host) : set_(set), host_(host) {}
+    const velyn_ui::record::RecordSet& records() const override { return set_; }
+    velyn_ui::action_host::ActionHost* actions() override { return &host_; }
+
+   private:
+    const velyn_ui::record::RecordSet& set_;
+    velyn_ui::action_host::ActionHost& host_;
+  } services(services_.set, empty);
+  velyn_ui::FrameContext ctx{text_, theme_, now_, &services};
+  const pdf_actions::PdfViewerAction del{pdf_actions::PdfViewerAction::DeletePagePlan{"source-1"}};
+  EXPECT_FALSE(app_->dispatch_action(doc, ctx, del));
+  EXPECT_EQ(doc.change_count(), changes);
+  EXPECT_FALSE(app_->take_action_outcome());
+  EXPECT_EQ(app_->plan.size(), 2u);
+  // The same action through the viewer's registry does change the plan.
+  auto good = context();
+  EXPECT_TRUE(app_->dispatch_action(doc, good, del));
+  EXPECT_EQ(app_->plan.size(), 1u);
 }
 
 TEST(ViewerRendering, ARenderedPageAppearsInTheFrame) {
