@@ -274,30 +274,62 @@ velyn::Result<bool> SearchCatalog::remove(std::string_view key) {
   return removed;
 }
 
+velyn::Result<std::uint64_t> SearchCatalog::remove_scope_except_in_transaction(std::string_view scope,
+                                                                               std::span<const std::string> keep) {
+  const auto fail = [&] { return std::unexpected(db_error(db_, "removing from the search catalogue")); };
+  // The keys to keep go through a temporary table so any number of them fits.
+  if (sqlite3_exec(db_, "CREATE TEMP TABLE IF NOT EXISTS keep_keys(key TEXT PRIMARY KEY); DELETE FROM keep_keys;",
+                   nullptr, nullptr, nullptr) != SQLITE_OK) {
+    return fail();
+  }
+  for (const auto& k : keep) {
+    Statement one(db_, "INSERT OR IGNORE INTO keep_keys(key) VALUES (?1)");
+    one.bind(1, k);
+    if (one.step() != SQLITE_DONE) return fail();
+  }
+  Statement del(db_, "DELETE FROM entries WHERE scope = ?1 AND key NOT IN (SELECT key FROM keep_keys)");
+  del.bind(1, clean_field(scope, kMaxFieldBytes));
+  if (del.step() != SQLITE_DONE) return fail();
+  const auto removed = static_cast<std::uint64_t>(sqlite3_changes(db_));
+  sqlite3_exec(db_, "DELETE FROM keep_keys", nullptr, nullptr, nullptr);
+  return removed;
+}
+
 velyn::Result<std::uint64_t> SearchCatalog::remove_scope_except(std::string_view scope,
                                                                 std::span<const std::string> keep) {
   Transaction tx(db_);
   if (!tx.ok()) return std::unexpected(db_error(db_, "removing from the search catalogue"));
-  // The keys to keep go through a temporary table so any number of them fits.
-  if (sqlite3_exec(db_, "CREATE TEMP TABLE IF NOT EXISTS keep_keys(key TEXT PRIMARY KEY); DELETE FROM keep_keys;",
-                   nullptr, nullptr, nullptr) != SQLITE_OK) {
-    return std::unexpected(db_error(db_, "removing from the search catalogue"));
-  }
-  for (const auto& k : keep) {
-    Statement ins(db_, "INSERT OR IGNORE INTO keep_keys(key) VALUES (?1)");
-    ins.bind(1, k);
-    if (ins.step() != SQLITE_DONE) return std::unexpected(db_error(db_, "removing from the search catalogue"));
-  }
-  Statement del(db_, "DELETE FROM entries WHERE scope = ?1 AND key NOT IN (SELECT key FROM keep_keys)");
-  del.bind(1, clean_field(scope, kMaxFieldBytes));
-  if (del.step() != SQLITE_DONE) return std::unexpected(db_error(db_, "removing from the search catalogue"));
-  const auto removed = static_cast<std::uint64_t>(sqlite3_changes(db_));
-  sqlite3_exec(db_, "DELETE FROM keep_keys", nullptr, nullptr, nullptr);
-  if (removed) {
+  auto removed = remove_scope_except_in_transaction(scope, keep);
+  if (!removed) return removed;
+  if (*removed) {
     if (auto r = bump_generation(); !r) return std::unexpected(r.error());
   }
   if (auto r = tx.commit(); !r) return std::unexpected(r.error());
   return removed;
+}
+
+velyn::Result<ScopeUpdate> SearchCatalog::replace_scope(std::string_view scope, std::span<const CatalogEntry> entries) {
+  Transaction tx(db_);
+  if (!tx.ok()) return std::unexpected(db_error(db_, "writing the search catalogue"));
+  ScopeUpdate update;
+  std::vector<std::string> keys;
+  keys.reserve(entries.size());
+  for (const auto& e : entries) {
+    CatalogEntry scoped = e;
+    scoped.scope = std::string(scope);
+    bool changed = false;
+    if (auto r = upsert_one(scoped, changed); !r) return std::unexpected(r.error());
+    update.written += changed ? 1 : 0;
+    keys.push_back(e.key);
+  }
+  auto removed = remove_scope_except_in_transaction(scope, keys);
+  if (!removed) return std::unexpected(removed.error());
+  update.removed = *removed;
+  if (update.written || update.removed) {
+    if (auto r = bump_generation(); !r) return std::unexpected(r.error());
+  }
+  if (auto r = tx.commit(); !r) return std::unexpected(r.error());
+  return update;
 }
 
 velyn::Result<std::vector<std::string>> SearchCatalog::keys_in_scope(std::string_view scope) const {

@@ -131,6 +131,30 @@ TEST_F(CatalogTest, RetractingAScopeLeavesOtherScopes) {
   EXPECT_EQ(s.indexed_bytes, 2u);
 }
 
+TEST_F(CatalogTest, ReplacingAScopePublishesExactlyItsEntries) {
+  ASSERT_TRUE(catalog().upsert(entry("other", "doc2", "Other", "x")));
+  std::vector<CatalogEntry> first = {entry("d1:a", "", "A", "x"), entry("d1:b", "", "B", "x")};
+  auto u1 = catalog().replace_scope("doc1", first);
+  ASSERT_TRUE(u1) << u1.error().message;
+  EXPECT_EQ(u1->written, 2u);
+  EXPECT_EQ(u1->removed, 0u);
+  const auto g = *catalog().generation();
+  auto same = catalog().replace_scope("doc1", first);
+  ASSERT_TRUE(same);
+  EXPECT_EQ(same->written, 0u);
+  EXPECT_EQ(*catalog().generation(), g) << "publishing the same entries again writes nothing";
+  std::vector<CatalogEntry> second = {entry("d1:b", "", "B2", "x"), entry("d1:c", "", "C", "x")};
+  auto u2 = catalog().replace_scope("doc1", second);
+  ASSERT_TRUE(u2);
+  EXPECT_EQ(u2->written, 2u);
+  EXPECT_EQ(u2->removed, 1u);
+  EXPECT_EQ(*catalog().keys_in_scope("doc1"), (std::vector<std::string>{"d1:b", "d1:c"}));
+  EXPECT_EQ(catalog().keys_in_scope("doc2")->size(), 1u);
+  std::vector<CatalogEntry> bad = {entry("d1:z", "", "Z", "x"), entry("", "", "no key", "x")};
+  EXPECT_FALSE(catalog().replace_scope("doc1", bad));
+  EXPECT_EQ(*catalog().keys_in_scope("doc1"), (std::vector<std::string>{"d1:b", "d1:c"})) << "all or nothing";
+}
+
 TEST_F(CatalogTest, PagesFollowCursorsUntilTheCatalogueChanges) {
   std::vector<CatalogEntry> entries;
   for (int i = 0; i < 25; ++i) entries.push_back(entry("p" + std::to_string(i), "s", "Page " + std::to_string(i), "lamp"));

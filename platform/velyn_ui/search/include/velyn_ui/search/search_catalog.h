@@ -71,6 +71,11 @@ struct SearchPage {
   std::optional<SearchCursor> next;   // none on the last page
 };
 
+struct ScopeUpdate {
+  std::uint64_t written = 0;  // entries that changed or were new
+  std::uint64_t removed = 0;
+};
+
 struct CatalogStats {
   std::uint64_t entries = 0;
   std::uint64_t scopes = 0;
@@ -108,6 +113,10 @@ class SearchCatalog {
   velyn::Result<bool> remove(std::string_view key);
   // Removes the entries of `scope` whose keys are not in `keep`; returns how many.
   velyn::Result<std::uint64_t> remove_scope_except(std::string_view scope, std::span<const std::string> keep);
+  // Publishes exactly `entries` for `scope` in one transaction: each is
+  // upserted (with `scope` as its scope) and the scope's other entries are
+  // removed. Unchanged entries cost a read, not a write.
+  velyn::Result<ScopeUpdate> replace_scope(std::string_view scope, std::span<const CatalogEntry> entries);
   velyn::Result<std::vector<std::string>> keys_in_scope(std::string_view scope) const;
   velyn::Result<std::optional<CatalogEntry>> find(std::string_view key) const;
 
@@ -128,6 +137,8 @@ class SearchCatalog {
   explicit SearchCatalog(sqlite3* db) : db_(db) {}
   velyn::Result<void> upsert_one(const CatalogEntry& entry, bool& changed);
   velyn::Result<void> bump_generation();
+  velyn::Result<std::uint64_t> remove_scope_except_in_transaction(std::string_view scope,
+                                                                  std::span<const std::string> keep);
   velyn::Result<std::vector<SearchHit>> run_query(const std::string& match, std::size_t limit,
                                                   std::uint64_t offset) const;
   sqlite3* db_ = nullptr;
