@@ -21,7 +21,9 @@ class GtkClipboardBackend final : public ClipboardBackend {
     GtkClipboard* cb = desktop_clipboard();
     if (!cb) return false;
     gtk_clipboard_set_text(cb, utf8.data(), static_cast<gint>(utf8.size()));
-    gtk_clipboard_store(cb);
+    // Handed to a clipboard manager when the application quits; storing now
+    // would run a nested main loop waiting for it.
+    gtk_clipboard_set_can_store(cb, nullptr, 0);
     return true;
   }
 
