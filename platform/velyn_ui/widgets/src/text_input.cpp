@@ -11,6 +11,7 @@
 #include "velyn_ui/scene.h"
 #include "velyn_ui/text_renderer.h"
 #include "velyn_ui/theme.h"
+#include "velyn_ui/widget/clipboard.h"
 #include "velyn_ui/widget/text_selection.h"
 
 namespace velyn_ui::widget {
@@ -287,6 +288,12 @@ TextInputResponse TextInput::handle_key(const KeyPress& key) {
     case Key::Character:
       if (ctrl && key.character == U'a') {
         select_all();
+        return TextInputResponse::Consumed;
+      }
+      // Copy and cut take the field's selection; without one the host's copy applies.
+      if (ctrl && (key.character == U'c' || key.character == U'x') && selection()) {
+        if (!text_selection::clipboard_copy(selected_text())) return TextInputResponse::Consumed;
+        if (key.character == U'x') erase(*selection());
         return TextInputResponse::Consumed;
       }
       return TextInputResponse::Ignored;  // shortcuts belong to the host, text to the input method

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "canvas.h"
+#include "velyn_ui/widget/clipboard.h"
 
 namespace velyn_ui::widget {
 namespace {
@@ -73,6 +74,30 @@ TEST(TextInput, ResponsesForSubmitCancelAndUnfocusedKeys) {
   EXPECT_EQ(input.handle_event(KeyPress{Key::Character, U's', kModCtrl}), TextInputResponse::Ignored)
       << "shortcuts stay with the host";
   EXPECT_EQ(input.handle_event(key(Key::Up)), TextInputResponse::Ignored) << "single line";
+}
+
+TEST(TextInput, CopyAndCutTakeTheSelection) {
+  text_selection::FakeClipboard clipboard;
+  text_selection::ScopedClipboard scope(clipboard);
+  TextInput input;
+  input.set_text("lamp oil");
+  input.set_focused(true);
+  const KeyPress copy{Key::Character, U'c', kModCtrl};
+  const KeyPress cut{Key::Character, U'x', kModCtrl};
+  EXPECT_EQ(input.handle_event(copy), TextInputResponse::Ignored) << "nothing selected: the host copies";
+  input.select({0, 4});
+  EXPECT_EQ(input.handle_event(copy), TextInputResponse::Consumed);
+  EXPECT_EQ(clipboard.text, "lamp");
+  EXPECT_EQ(input.text(), "lamp oil");
+  input.select({4, 8});
+  EXPECT_EQ(input.handle_event(cut), TextInputResponse::Consumed);
+  EXPECT_EQ(clipboard.text, " oil");
+  EXPECT_EQ(input.text(), "lamp");
+  EXPECT_TRUE(input.take_dirty());
+  clipboard.refuse_text = true;
+  input.select_all();
+  input.handle_event(cut);
+  EXPECT_EQ(input.text(), "lamp") << "a refused cut keeps the text";
 }
 
 TEST(TextInput, DirtyOnlyAfterEdits) {

@@ -11,7 +11,8 @@
 //
 // Typing arrives as TextCommit from the input method: a printable KeyPress
 // without Ctrl/Alt is left unhandled so that the window hands it to the input
-// method. UI thread only.
+// method. Ctrl+C and Ctrl+X copy (and cut) the selection to the clipboard;
+// without a selection they are left to the host. UI thread only.
 #include <cstddef>
 #include <memory>
 #include <optional>
