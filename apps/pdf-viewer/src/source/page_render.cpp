@@ -2,12 +2,73 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <mutex>
+#include <vector>
 
 #include <fmt/format.h>
 
 #include "source/profile.h"
 
 namespace pdf::source {
+namespace {
+
+constexpr int kFpdfReverseByteOrder = 0x10;   // FPDF_REVERSE_BYTE_ORDER: RGBA instead of BGRA
+constexpr std::uint8_t kOpaqueWhite = 0xFF;   // every channel of an opaque white pixel
+
+// Pixel buffers of dropped page images come back here, so that the next render
+// writes into memory that is already mapped instead of faulting in fresh pages
+// (about a hundred faults and a millisecond per full-width page). Images are
+// dropped on any thread, hence the mutex. Holds at most kPooledPixelBytes.
+class PixelBufferPool {
+ public:
+  using Buffer = std::vector<std::uint8_t>;
+
+  // A buffer of `size` bytes, each `fill`.
+  std::shared_ptr<Buffer> take(std::size_t size, std::uint8_t fill) {
+    std::unique_ptr<Buffer> buffer;
+    {
+      std::lock_guard lock(mutex_);
+      // The smallest that fits and is not wastefully large.
+      auto best = free_.end();
+      for (auto it = free_.begin(); it != free_.end(); ++it) {
+        const std::size_t capacity = (*it)->capacity();
+        if (capacity >= size && capacity / 2 <= size && (best == free_.end() || capacity < (*best)->capacity()))
+          best = it;
+      }
+      if (best != free_.end()) {
+        buffer = std::move(*best);
+        bytes_ -= buffer->capacity();
+        free_.erase(best);
+      }
+    }
+    if (buffer) buffer->assign(size, fill);
+    else buffer = std::make_unique<Buffer>(size, fill);
+    return std::shared_ptr<Buffer>(buffer.release(), [this](Buffer* b) { give(b); });
+  }
+
+ private:
+  void give(Buffer* raw) {
+    std::unique_ptr<Buffer> buffer(raw);
+    std::lock_guard lock(mutex_);
+    if (bytes_ + buffer->capacity() > kPooledPixelBytes) return;  // freed here
+    bytes_ += buffer->capacity();
+    free_.push_back(std::move(buffer));
+  }
+
+  static constexpr std::uint64_t kPooledPixelBytes = 64ull * 1024 * 1024;
+  std::mutex mutex_;
+  std::vector<std::unique_ptr<Buffer>> free_;
+  std::uint64_t bytes_ = 0;
+};
+
+// Never destroyed: images may be dropped during exit, after static destructors.
+PixelBufferPool& pixel_buffers() {
+  static auto* pool = new PixelBufferPool;
+  return *pool;
+}
+
+}  // namespace
 
 std::optional<std::uint32_t> render_pixel_width(PageSize size, std::uint32_t requested_width) {
   if (!page_size_valid(size)) return std::nullopt;
@@ -56,14 +117,15 @@ std::optional<Image> render_page(WorkerDocument& doc, std::uint64_t page_index, 
   const int width = static_cast<int>(*pixel_width);
   const int height = static_cast<int>(std::lround(size->height * width / size->width));
   if (width < 1 || height < 1) return std::nullopt;
-  // PDFium renders straight into the image's own buffer (tightly packed BGRA),
-  // which is then reordered to RGBA in place: no second copy of the pixels.
-  auto rgba = std::make_shared<std::vector<std::uint8_t>>(static_cast<std::size_t>(width) * height * 4);
+  // PDFium renders straight into the image's own buffer, in RGBA order (the
+  // reverse of its native BGRA), onto the opaque white page the buffer starts
+  // as: one pass over the pixels before rendering, none after.
+  auto rgba = pixel_buffers().take(static_cast<std::size_t>(width) * height * 4, kOpaqueWhite);
   PdfiumBitmap bitmap(api.FPDFBitmap_CreateEx(width, height, kFpdfBitmapBgra, rgba->data(), width * 4),
                       PdfiumBitmapCloser{&api});
   if (!bitmap) return std::nullopt;
-  api.FPDFBitmap_FillRect(bitmap.get(), 0, 0, width, height, 0xFFFFFFFF);
-  api.FPDF_RenderPageBitmap(bitmap.get(), page.get(), 0, 0, width, height, 0, kFpdfRenderAnnotations);
+  api.FPDF_RenderPageBitmap(bitmap.get(), page.get(), 0, 0, width, height, 0,
+                            kFpdfRenderAnnotations | kFpdfReverseByteOrder);
   if (profiling_enabled()) {
     emit_profile_line(fmt::format("[pdf-profile]   render page {} @ {}px: {:.1f}ms", page_index + 1, width,
                                   elapsed_ms(started)));
@@ -73,7 +135,6 @@ std::optional<Image> render_page(WorkerDocument& doc, std::uint64_t page_index, 
     return std::nullopt;
   }
   bitmap.reset();
-  bgra_to_rgba(rgba->data(), width * 4, *pixel_width, static_cast<std::uint32_t>(height), rgba->data());
 
   Image image{*pixel_width, static_cast<std::uint32_t>(height), std::move(rgba)};
   if (image.rgba->size() != image.byte_size()) return std::nullopt;
