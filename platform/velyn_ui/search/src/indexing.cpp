@@ -37,8 +37,10 @@ std::string first_chars(std::string_view utf8, std::size_t count) {
 namespace velyn_ui::search::provider {
 
 namespace {
-constexpr gunichar kCapitalSigma = 0x03A3;
-constexpr const char* kSmallSigma = "\xCF\x83";
+constexpr gunichar kCapitalIWithDot = 0x0130;
+// U+0130's full lowercase mapping: "i" and a combining dot above. It is the
+// only character whose unconditional full mapping differs from the simple one.
+constexpr const char* kIWithDotLower = "i\xCC\x87";
 }  // namespace
 
 std::string normalize_search_text(std::string_view utf8) {
@@ -52,24 +54,23 @@ std::string normalize_search_text(std::string_view utf8) {
       ++i;
       continue;
     }
-    const gunichar c = g_utf8_get_char_validated(utf8.data() + i, static_cast<gssize>(utf8.size() - i));
-    if (c == static_cast<gunichar>(-1) || c == static_cast<gunichar>(-2)) {
-      out.append("\xEF\xBF\xBD");  // U+FFFD for the broken byte
+    const std::size_t len = byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+    const gunichar c = i + len <= utf8.size()
+                           ? g_utf8_get_char_validated(utf8.data() + i, static_cast<gssize>(len))
+                           : static_cast<gunichar>(-1);
+    if (c >= static_cast<gunichar>(-2)) {
+      out.push_back(utf8[i]);  // a malformed byte stays one byte, so offsets still map
       ++i;
       continue;
     }
-    char buf[6];
-    const int len = g_unichar_to_utf8(c, buf);
-    if (c == kCapitalSigma) {
-      // GLib would read a lone sigma as word-final (ς); folding takes σ always.
-      out.append(kSmallSigma);
+    if (c == kCapitalIWithDot) {
+      out.append(kIWithDotLower);
     } else {
-      // One character at a time, so the expansion is the character's own.
-      gchar* lower = g_utf8_strdown(buf, len);
-      out.append(lower);
-      g_free(lower);
+      // Locale-independent and without context rules (a capital sigma is always σ).
+      char buf[6];
+      out.append(buf, static_cast<std::size_t>(g_unichar_to_utf8(g_unichar_tolower(c), buf)));
     }
-    i += static_cast<std::size_t>(len);
+    i += len;
   }
   return out;
 }

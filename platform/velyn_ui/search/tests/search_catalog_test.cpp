@@ -220,7 +220,10 @@ TEST(Indexing, NormaliseAndHelpers) {
       {"\xC4\xB0", "i\xCC\x87"},                  // İ expands to i + combining dot
       {"ΣΑΣ", "σασ"},                             // no final-sigma rule
       {std::string("a\0B", 3), std::string("a\0b", 3)},
-      {"x\xff", "x\xEF\xBF\xBD"},
+      {"x\xffY", "x\xffy"},                       // a malformed byte stays
+      {"\xE2\x82", "\xE2\x82"},                  // a cut-off sequence stays
+      {"ǅ", "ǆ"},                                 // title case
+      {"\xF0\x90\x90\x80", "\xF0\x90\x90\xA8"},  // outside the BMP: Deseret long I
       {"ÉTÉ", "été"},
   };
   for (const auto& [in, out] : cases) EXPECT_EQ(provider::normalize_search_text(in), out) << in;

@@ -20,10 +20,11 @@ std::string first_chars(std::string_view utf8, std::size_t count);
 namespace velyn_ui::search::provider {
 
 // Lower-cases character by character with each character's full Unicode
-// lowercase mapping and no context rules (a capital sigma always becomes σ),
-// so the output is the concatenation of the characters' own expansions and a
-// position map can be built one character at a time. Invalid UTF-8 sequences
-// are replaced by U+FFFD.
+// lowercase mapping, independent of the locale and without context rules (a
+// capital sigma always becomes σ, U+0130 becomes "i" + U+0307), so the output
+// is the concatenation of the characters' own expansions and a position map
+// can be built one character at a time. A malformed byte is kept as it is
+// (one byte in, one byte out).
 std::string normalize_search_text(std::string_view utf8);
 
 }  // namespace velyn_ui::search::provider
