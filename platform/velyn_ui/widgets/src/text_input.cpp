@@ -363,11 +363,12 @@ std::optional<std::size_t> TextInput::vertical_target(int direction) {
 }
 
 double TextInput::content_height(TextRenderer& renderer, double width, double size) {
-  if (!layout_) layout_ = std::make_unique<Layout>();
+  // A layout of its own: the drawn one serves hit tests until the next draw.
+  if (!measure_) measure_ = std::make_unique<Layout>();
   const std::string shown = text_.empty() ? std::string(" ") : text_;
-  layout_->set(shown, renderer.face(), size * renderer.text_scale(),
-               mode_ == TextInputMode::MultiLine ? std::optional<double>(width) : std::nullopt);
-  return layout_->height();
+  measure_->set(shown, renderer.face(), size * renderer.text_scale(),
+                mode_ == TextInputMode::MultiLine ? std::optional<double>(width) : std::nullopt);
+  return measure_->height();
 }
 
 void TextInput::draw(Scene& scene, TextRenderer& renderer, const Theme& theme, const Rect& rect,

@@ -140,7 +140,8 @@ class TextInput {
   Point last_press_at_;
   int press_count_ = 0;
   Rect rect_;
-  std::unique_ptr<Layout> layout_;
+  std::unique_ptr<Layout> layout_;   // as last drawn
+  std::unique_ptr<Layout> measure_;  // for content_height
 };
 
 }  // namespace velyn_ui::widget
