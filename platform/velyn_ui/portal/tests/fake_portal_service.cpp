@@ -30,6 +30,19 @@ constexpr const char* kIntrospection = R"xml(
   </interface>
 </node>)xml";
 
+constexpr const char* kRequestIntrospection = R"xml(
+<node>
+  <interface name="org.freedesktop.portal.Request">
+    <method name="Close"/>
+  </interface>
+</node>)xml";
+
+void on_request_method(GDBusConnection*, const gchar*, const gchar* path, const gchar*, const gchar* method,
+                       GVariant*, GDBusMethodInvocation* invocation, gpointer data) {
+  static_cast<FakePortalService*>(data)->record({method, path, ""});
+  g_dbus_method_invocation_return_value(invocation, nullptr);
+}
+
 void on_method(GDBusConnection* conn, const gchar* sender, const gchar*, const gchar*, const gchar* method,
                GVariant* params, GDBusMethodInvocation* invocation, gpointer data) {
   auto* service = static_cast<FakePortalService*>(data);
@@ -50,6 +63,14 @@ void on_method(GDBusConnection* conn, const gchar* sender, const gchar*, const g
   g_dbus_method_invocation_return_value(invocation, g_variant_new("(o)", handle.c_str()));
 
   const auto answer = service->next_answer();
+  if (answer.code == FakePortalService::kHoldOpen) {
+    // The dialog stays up until the client closes the request.
+    GDBusNodeInfo* info = g_dbus_node_info_new_for_xml(kRequestIntrospection, nullptr);
+    static const GDBusInterfaceVTable vtable = {on_request_method, nullptr, nullptr, {}};
+    g_dbus_connection_register_object(conn, handle.c_str(), info->interfaces[0], &vtable, service, nullptr, nullptr);
+    g_dbus_node_info_unref(info);
+    return;
+  }
   GVariantBuilder results;
   g_variant_builder_init(&results, G_VARIANT_TYPE("a{sv}"));
   if (!answer.uri.empty()) {

@@ -19,6 +19,8 @@ namespace velyn_ui::portal::testing {
 
 class FakePortalService {
  public:
+  // An answer code that keeps the dialog open until Request.Close.
+  static constexpr std::uint32_t kHoldOpen = 1000;
   struct Answer {
     std::uint32_t code = 0;
     std::string uri;

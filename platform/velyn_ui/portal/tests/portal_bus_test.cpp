@@ -77,6 +77,27 @@ TEST(PortalBackend, NoPortalServiceFailsWithTheBusText) {
   EXPECT_EQ(answer->error.find("GDBus.Error"), std::string::npos) << "the remote error name is stripped";
 }
 
+TEST(PortalBackend, DroppingTheReceiverClosesTheDialog) {
+  FakePortalService service(true);
+  ASSERT_TRUE(service.running());
+  service.push_answer({FakePortalService::kHoldOpen, ""});
+  const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  {
+    auto receiver = PickRequest::open("Open a PDF", "Open").send_with(portal_backend(service.address()));
+    while (service.calls().empty() && std::chrono::steady_clock::now() < give_up) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(receiver.state(), PickReceiver::State::Pending);
+  }
+  while (service.calls().size() < 2 && std::chrono::steady_clock::now() < give_up) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  const auto calls = service.calls();
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls[1].method, "Close");
+  EXPECT_NE(calls[1].title.find("/org/freedesktop/portal/desktop/request/"), std::string::npos) << calls[1].title;
+}
+
 TEST(PortalBackend, UnreachableBusFails) {
   auto receiver = PickRequest::open("Open a PDF", "Open").send_with(portal_backend("unix:path=/nonexistent/bus"));
   ASSERT_EQ(settle(receiver), PickReceiver::State::Ready);
