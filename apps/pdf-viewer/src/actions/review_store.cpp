@@ -1,6 +1,7 @@
 #include "actions/review_store.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -234,54 +235,122 @@ void remove_elements(docstore::Transaction& txn, const std::vector<ListElement>&
 }
 
 // ---- reading the review model ----
-// Records are read through borrowed views: no map lookup and no copy of a
-// member that the model does not keep.
+// Each record is read in one ordered pass over its members (they are sorted,
+// and so are the names a reader wants) instead of one search per member, and
+// only the members the model keeps are copied.
 
 namespace {
 
 constexpr std::size_t kRepliesScannedLinearly = 16;
 
-std::string owned(std::optional<std::string_view> text) { return text ? std::string(*text) : std::string(); }
+template <std::size_t N>
+class RecordMembers {
+ public:
+  RecordMembers(const docstore::MapView& record, const std::array<std::string_view, N>& names) {
+    std::size_t next = 0;
+    record.for_each([&](std::string_view key, const docstore::Value& value) {
+      while (next < N && names[next] < key) ++next;
+      if (next < N && names[next] == key) values_[next++] = &value;
+    });
+  }
+  // The member at names[i], or null.
+  [[nodiscard]] const docstore::Value* operator[](std::size_t i) const { return values_[i]; }
+
+ private:
+  std::array<const docstore::Value*, N> values_{};
+};
+
+// Typed reads of one member, tolerant like RecordView's.
+std::optional<std::string_view> text_of(const docstore::Value* v) {
+  const std::string* s = v ? v->as_string() : nullptr;
+  return s ? std::optional<std::string_view>(*s) : std::nullopt;
+}
+std::string owned_text(const docstore::Value* v) {
+  const auto t = text_of(v);
+  return t ? std::string(*t) : std::string();
+}
+std::optional<double> number_of(const docstore::Value* v) {
+  if (!v) return std::nullopt;
+  if (auto d = v->as_double()) return std::isfinite(*d) ? d : std::nullopt;
+  if (auto n = v->as_int()) return static_cast<double>(*n);
+  return std::nullopt;
+}
+// As RecordView::page.
+std::uint64_t page_of(const docstore::Value* page_id, const docstore::Value* page, const PagePositions& pages) {
+  if (auto id = text_of(page_id)) {
+    if (auto pos = pages.position_of(*id)) return *pos;
+  }
+  if (auto p = page ? page->as_int() : std::nullopt; p && *p >= 1) return static_cast<std::uint64_t>(*p);
+  return 1;
+}
+
+// Member names in bytewise order, as the store keeps them.
+constexpr std::array<std::string_view, 11> kAnnotationMembers = {"author", "color", "h",      "id", "kind", "page",
+                                                                 "page-id", "points", "w",    "x",  "y"};
+enum AnnotationMember : std::size_t { kAuthor, kColor, kH, kId, kKind, kPage, kPageId, kPoints, kW, kX, kY };
+constexpr std::array<std::string_view, 9> kCommentMembers = {"anno", "author",  "body",    "created", "id",
+                                                             "page", "page-id", "replies", "resolved"};
+enum CommentMember : std::size_t {
+  kCommentAnno, kCommentAuthor, kCommentBody, kCommentCreated, kCommentId, kCommentPage, kCommentPageId,
+  kCommentReplies, kCommentResolved
+};
+constexpr std::array<std::string_view, 3> kReplyMembers = {"author", "body", "id"};
+enum ReplyMember : std::size_t { kReplyAuthor, kReplyBody, kReplyId };
+constexpr std::array<std::string_view, 11> kSignatureMembers = {"date",   "h",       "id", "ink", "page", "page-id",
+                                                                "signer", "strokes", "w",  "x",   "y"};
+enum SignatureMember : std::size_t {
+  kSigDate, kSigH, kSigId, kSigInk, kSigPage, kSigPageId, kSigSigner, kSigStrokes, kSigW, kSigX, kSigY
+};
+static_assert(std::ranges::is_sorted(kAnnotationMembers) && std::ranges::is_sorted(kCommentMembers) &&
+              std::ranges::is_sorted(kReplyMembers) && std::ranges::is_sorted(kSignatureMembers));
 
 }  // namespace
 
 std::vector<Annotation> read_annotations(const Document& doc, const PagePositions& pages) {
   std::vector<Annotation> out;
-  for_each_root_list_map(doc, keys::kAnnotations, [&](const ListElement&, const RecordView& r) {
-    Annotation& a = out.emplace_back();
-    a.id = owned(r.text("id"));
-    a.page = r.page(pages);
-    a.color = parse_swatch(r.text("color").value_or(""));
-    a.author = owned(r.text("author"));
-    const auto kind = r.text("kind");
-    auto num = [&](std::string_view k) { return r.number(k).value_or(0); };
-    if (kind == "highlight") {
-      a.geom = AnnoGeom::Highlight{num("x"), num("y"), num("w"), num("h")};
-    } else if (kind == "ink") {
-      a.geom = AnnoGeom::Ink{parse_points(r.text("points").value_or(""))};
-    } else {
-      a.geom = AnnoGeom::Note{num("x"), num("y")};
-    }
-  });
+  for (const ObjId& list : root_objects(doc, keys::kAnnotations, docstore::ObjType::List)) {
+    out.reserve(out.size() + doc.length(list));
+    doc.for_each_map(list, [&](std::size_t, const ObjId&, const docstore::MapView& members) {
+      const RecordMembers r(members, kAnnotationMembers);
+      Annotation& a = out.emplace_back();
+      a.id = owned_text(r[kId]);
+      a.page = page_of(r[kPageId], r[kPage], pages);
+      a.color = parse_swatch(text_of(r[kColor]).value_or(""));
+      a.author = owned_text(r[kAuthor]);
+      const auto kind = text_of(r[kKind]);
+      auto num = [&](std::size_t member) { return number_of(r[member]).value_or(0); };
+      if (kind == "highlight") {
+        a.geom = AnnoGeom::Highlight{num(kX), num(kY), num(kW), num(kH)};
+      } else if (kind == "ink") {
+        a.geom = AnnoGeom::Ink{parse_points(text_of(r[kPoints]).value_or(""))};
+      } else {
+        a.geom = AnnoGeom::Note{num(kX), num(kY)};
+      }
+    });
+  }
   return out;
 }
 
 std::vector<Comment> read_comments(const Document& doc, const PagePositions& pages) {
   std::vector<Comment> out;
-  for_each_root_list_map(doc, keys::kComments, [&](const ListElement&, const RecordView& rec) {
-    Comment& c = out.emplace_back();
-    c.id = owned(rec.text("id"));
-    if (auto anno = rec.text("anno")) c.anno = std::string(*anno);
-    c.page = rec.page(pages);
-    c.author = owned(rec.text("author"));
-    c.body = owned(rec.text("body"));
-    c.created = rec.integer("created").value_or(0);
-    c.resolved = rec.boolean("resolved").value_or(false);
-    if (auto replies = rec.list("replies")) {
+  for (const ObjId& list : root_objects(doc, keys::kComments, docstore::ObjType::List)) {
+    out.reserve(out.size() + doc.length(list));
+    doc.for_each_map(list, [&](std::size_t, const ObjId&, const docstore::MapView& members) {
+      const RecordMembers rec(members, kCommentMembers);
+      Comment& c = out.emplace_back();
+      c.id = owned_text(rec[kCommentId]);
+      if (auto anno = text_of(rec[kCommentAnno])) c.anno = std::string(*anno);
+      c.page = page_of(rec[kCommentPageId], rec[kCommentPage], pages);
+      c.author = owned_text(rec[kCommentAuthor]);
+      c.body = owned_text(rec[kCommentBody]);
+      c.created = (rec[kCommentCreated] ? rec[kCommentCreated]->as_int() : std::nullopt).value_or(0);
+      c.resolved = (rec[kCommentResolved] ? rec[kCommentResolved]->as_bool() : std::nullopt).value_or(false);
+      const auto replies = rec[kCommentReplies] ? rec[kCommentReplies]->as_list() : std::nullopt;
+      if (!replies) return;
       std::unordered_set<std::string> seen;  // filled only for long threads
-      doc.for_each_map(*replies, [&](std::size_t, const ObjId& r, const docstore::MapView& members) {
-        const RecordView rv(members);
-        const auto id = rv.text("id");
+      doc.for_each_map(*replies, [&](std::size_t, const ObjId& r, const docstore::MapView& reply_members) {
+        const RecordMembers rv(reply_members, kReplyMembers);
+        const auto id = text_of(rv[kReplyId]);
         std::string reply_id = id ? std::string(*id) : "legacy:" + c.id + ":" + r.to_string();
         // Threads are short: a scan beats building a set, up to a bound that
         // keeps a hostile thread linear.
@@ -297,29 +366,33 @@ std::vector<Comment> read_comments(const Document& doc, const PagePositions& pag
         }
         Reply& reply = c.replies.emplace_back();
         reply.id = std::move(reply_id);
-        reply.author = owned(rv.text("author"));
-        reply.body = owned(rv.text("body"));
+        reply.author = owned_text(rv[kReplyAuthor]);
+        reply.body = owned_text(rv[kReplyBody]);
       });
-    }
-  });
+    });
+  }
   std::stable_sort(out.begin(), out.end(), [](const Comment& a, const Comment& b) { return a.created < b.created; });
   return out;
 }
 
 std::vector<Signature> read_signatures(const Document& doc, const PagePositions& pages) {
   std::vector<Signature> out;
-  for_each_root_list_map(doc, keys::kSignatures, [&](const ListElement&, const RecordView& r) {
-    Signature& s = out.emplace_back();
-    s.id = owned(r.text("id"));
-    s.page = r.page(pages);
-    s.x = r.number("x").value_or(0);
-    s.y = r.number("y").value_or(0);
-    s.w = r.number("w").value_or(kDefaultSignatureWidth);
-    s.h = r.number("h").value_or(kDefaultSignatureHeight);
-    s.signer = owned(r.text("signer"));
-    s.date = owned(r.text("date"));
-    if (r.text("ink") == "drawn") s.strokes = parse_strokes(r.text("strokes").value_or(""));
-  });
+  for (const ObjId& list : root_objects(doc, keys::kSignatures, docstore::ObjType::List)) {
+    out.reserve(out.size() + doc.length(list));
+    doc.for_each_map(list, [&](std::size_t, const ObjId&, const docstore::MapView& members) {
+      const RecordMembers r(members, kSignatureMembers);
+      Signature& s = out.emplace_back();
+      s.id = owned_text(r[kSigId]);
+      s.page = page_of(r[kSigPageId], r[kSigPage], pages);
+      s.x = number_of(r[kSigX]).value_or(0);
+      s.y = number_of(r[kSigY]).value_or(0);
+      s.w = number_of(r[kSigW]).value_or(kDefaultSignatureWidth);
+      s.h = number_of(r[kSigH]).value_or(kDefaultSignatureHeight);
+      s.signer = owned_text(r[kSigSigner]);
+      s.date = owned_text(r[kSigDate]);
+      if (text_of(r[kSigInk]) == "drawn") s.strokes = parse_strokes(text_of(r[kSigStrokes]).value_or(""));
+    });
+  }
   return out;
 }
 
