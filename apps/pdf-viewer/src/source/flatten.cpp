@@ -240,37 +240,44 @@ double typed_signature_size(double box_height) {
   return std::clamp(0.72 * 0.46 * box_height, kSignatureScriptMinSize, kSignatureScriptMaxSize);
 }
 
+namespace {
+
+// Imports slots [begin, end) of the plan into `target` at positions from
+// `at`, one call per run of pages from the same source, so that resources the
+// run shares (fonts, images) are copied once rather than once per page.
+velyn::Result<void> import_slots(const PdfiumApi& api, const WorkerDocument& doc, FPDF_DOCUMENT target,
+                                 std::size_t begin, std::size_t end, std::size_t at) {
+  for (std::size_t i = begin; i < end;) {
+    const std::size_t source = doc.plan[i]->source;
+    std::vector<int> indices;
+    std::size_t j = i;
+    for (; j < end && doc.plan[j]->source == source; ++j) indices.push_back(static_cast<int>(doc.plan[j]->page));
+    if (api.FPDF_ImportPagesByIndex(target, doc.sources[source].rasterizer.handle(), indices.data(),
+                                    static_cast<unsigned long>(indices.size()), static_cast<int>(at + i - begin)) ==
+        0) {
+      return velyn::fail(fmt::format("copying page {} into the output: {}", i + 1, pdfium_error_text(api)));
+    }
+    i = j;
+  }
+  return {};
+}
+
+}  // namespace
+
 velyn::Result<void> flatten_to_file(const WorkerDocument& doc, const ReviewSnapshot& review,
                                     const std::filesystem::path& output) {
   if (doc.sources.empty()) return velyn::fail("page plan references a missing source");
   const PdfiumApi& api = doc.sources.front().rasterizer.api();
 
-  PdfiumDocument out(api.FPDF_CreateNewDocument(), PdfiumDocumentCloser{&api});
-  if (!out) return velyn::fail("creating the output document: " + pdfium_error_text(api));
-
-  // Copy every page before drawing anything. Consecutive pages of one source go
-  // in one import call, so resources they share (fonts, images) are copied
-  // once instead of once per page.
+  // Every slot is checked before anything is copied or drawn.
   const std::size_t page_count = doc.plan.size();
-  for (std::size_t i = 0; i < page_count;) {
+  for (std::size_t i = 0; i < page_count; ++i) {
     if (!doc.plan[i]) return velyn::fail(fmt::format("page {} is still awaiting imported content", i + 1));
-    const std::size_t source = doc.plan[i]->source;
-    if (source >= doc.sources.size()) return velyn::fail("page plan references a missing source");
-    std::vector<int> indices;
-    std::size_t j = i;
-    for (; j < page_count && doc.plan[j] && doc.plan[j]->source == source; ++j) {
-      indices.push_back(static_cast<int>(doc.plan[j]->page));
-    }
-    if (api.FPDF_ImportPagesByIndex(out.get(), doc.sources[source].rasterizer.handle(), indices.data(),
-                                    static_cast<unsigned long>(indices.size()), static_cast<int>(i)) == 0) {
-      return velyn::fail(fmt::format("copying page {} into the output: {}", i + 1, pdfium_error_text(api)));
-    }
-    i = j;
+    if (doc.plan[i]->source >= doc.sources.size()) return velyn::fail("page plan references a missing source");
   }
 
-  PdfiumFont regular(api.FPDFText_LoadStandardFont(out.get(), "Helvetica"), FontCloser{&api});
-  PdfiumFont oblique(api.FPDFText_LoadStandardFont(out.get(), "Helvetica-Oblique"), FontCloser{&api});
-  if (!regular || !oblique) return velyn::fail("loading the standard fonts: " + pdfium_error_text(api));
+  PdfiumDocument out(api.FPDF_CreateNewDocument(), PdfiumDocumentCloser{&api});
+  if (!out) return velyn::fail("creating the output document: " + pdfium_error_text(api));
 
   std::vector<PageMarkup> markup(page_count);
   for (const Annotation& anno : review.annotations) {
@@ -283,22 +290,45 @@ velyn::Result<void> flatten_to_file(const WorkerDocument& doc, const ReviewSnaps
   for (const Comment& comment : review.comments) {
     if (comment.anno) first_comment.try_emplace(*comment.anno, &comment);
   }
-
   const std::vector<PageSize> sizes = doc.plan_page_sizes();
-  for (std::size_t i = 0; i < page_count; ++i) {
-    // A page without markup keeps its copied content untouched.
-    if (markup[i].empty()) continue;
-    PdfiumPage page = load_pdfium_page(api, out.get(), static_cast<int>(i));
-    if (!page) return velyn::fail(fmt::format("opening page {} to flatten: {}", i + 1, pdfium_error_text(api)));
-    PageFlattener flattener(api, out.get(), page.get(), sizes[i].height, regular.get(), oblique.get());
-    for (const Annotation* anno : markup[i].annotations) {
-      if (auto drawn = draw_annotation(flattener, *anno, first_comment); !drawn) return drawn;
+
+  for (std::size_t begin = 0; begin < page_count; begin += kFlattenChunkPages) {
+    const std::size_t end = std::min(page_count, begin + kFlattenChunkPages);
+    const bool marked = std::any_of(markup.begin() + static_cast<std::ptrdiff_t>(begin),
+                                    markup.begin() + static_cast<std::ptrdiff_t>(end),
+                                    [](const PageMarkup& m) { return !m.empty(); });
+    // Pages without markup go straight into the output, untouched.
+    if (!marked) {
+      if (auto copied = import_slots(api, doc, out.get(), begin, end, begin); !copied) return copied;
+      continue;
     }
-    for (const Signature* sig : markup[i].signatures) {
-      if (auto drawn = draw_signature(flattener, *sig); !drawn) return drawn;
+    PdfiumDocument chunk(api.FPDF_CreateNewDocument(), PdfiumDocumentCloser{&api});
+    if (!chunk) return velyn::fail("creating the output document: " + pdfium_error_text(api));
+    if (auto copied = import_slots(api, doc, chunk.get(), begin, end, 0); !copied) return copied;
+    // Declared after the chunk so they close before it.
+    PdfiumFont regular(api.FPDFText_LoadStandardFont(chunk.get(), "Helvetica"), FontCloser{&api});
+    PdfiumFont oblique(api.FPDFText_LoadStandardFont(chunk.get(), "Helvetica-Oblique"), FontCloser{&api});
+    if (!regular || !oblique) return velyn::fail("loading the standard fonts: " + pdfium_error_text(api));
+    for (std::size_t i = begin; i < end; ++i) {
+      if (markup[i].empty()) continue;  // keeps its copied content untouched
+      PdfiumPage page = load_pdfium_page(api, chunk.get(), static_cast<int>(i - begin));
+      if (!page) return velyn::fail(fmt::format("opening page {} to flatten: {}", i + 1, pdfium_error_text(api)));
+      PageFlattener flattener(api, chunk.get(), page.get(), sizes[i].height, regular.get(), oblique.get());
+      for (const Annotation* anno : markup[i].annotations) {
+        if (auto drawn = draw_annotation(flattener, *anno, first_comment); !drawn) return drawn;
+      }
+      for (const Signature* sig : markup[i].signatures) {
+        if (auto drawn = draw_signature(flattener, *sig); !drawn) return drawn;
+      }
+      if (api.FPDFPage_GenerateContent(page.get()) == 0) {
+        return velyn::fail(fmt::format("writing the content of page {}: {}", i + 1, pdfium_error_text(api)));
+      }
     }
-    if (api.FPDFPage_GenerateContent(page.get()) == 0) {
-      return velyn::fail(fmt::format("writing the content of page {}: {}", i + 1, pdfium_error_text(api)));
+    std::vector<int> all(end - begin);
+    for (std::size_t k = 0; k < all.size(); ++k) all[k] = static_cast<int>(k);
+    if (api.FPDF_ImportPagesByIndex(out.get(), chunk.get(), all.data(), static_cast<unsigned long>(all.size()),
+                                    static_cast<int>(begin)) == 0) {
+      return velyn::fail(fmt::format("copying page {} into the output: {}", begin + 1, pdfium_error_text(api)));
     }
   }
 

@@ -3,6 +3,7 @@
 // with the review markup (highlights, ink, notes with their first comment,
 // signatures) drawn into the page content as ordinary path and text objects.
 // Worker thread only; the document's PDFium handles never leave it.
+#include <cstddef>
 #include <filesystem>
 
 #include "source/review_snapshot.h"
@@ -22,6 +23,13 @@ inline constexpr double kSignatureScriptMinSize = 10.0;
 inline constexpr double kSignatureScriptMaxSize = 22.0;
 inline constexpr double kSignerNameSize = 10.0;
 inline constexpr double kSignatureDateSize = 7.5;
+
+// PDFium's content generator walks the whole document's object graph for every
+// page it regenerates, which makes marking up one large document quadratic.
+// Marked-up pages are therefore drawn in scratch documents of this many pages
+// and then copied into the output in order; resources shared across chunks
+// (an embedded font, say) are copied once per chunk.
+inline constexpr std::size_t kFlattenChunkPages = 16;
 
 // The font size of a typed signature in a box `box_height` points high:
 // 0.72 of the ink area's height (0.46 of the box), clamped to 10..22.
