@@ -15,6 +15,8 @@ bool keep_code_point(std::uint32_t code) {
 
 TextLayer build_text_layer(const std::vector<RawChar>& chars, double page_height) {
   TextLayer layer;
+  layer.boxes.reserve(std::min(chars.size(), kPageCharLimit));
+  layer.text.reserve(std::min(chars.size(), kPageCharLimit));  // ASCII-sized; longer text grows it
   std::size_t kept = 0;
   for (const RawChar& c : chars) {
     if (!keep_code_point(c.code)) continue;
