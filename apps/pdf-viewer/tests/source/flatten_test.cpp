@@ -159,6 +159,35 @@ TEST_F(FlattenTest, AwaitingImportedContentRefusesTheSaveAndLeavesNothing) {
   }
 }
 
+TEST_F(FlattenTest, LongPlansKeepOrderAndMarkupAcrossScratchDocuments) {
+  // Markup is drawn in scratch documents of kFlattenChunkPages pages; pages on
+  // either side of each boundary, and chunks without markup, keep their place.
+  constexpr int kPages = 3 * static_cast<int>(kFlattenChunkPages) + 5;
+  testing::write_numbered_pdf(dir_ / "long.pdf", kPages);
+  state_ = testing::open_state(dir_ / "long.pdf", dir_ / "blobs");
+  ASSERT_NE(state_, nullptr);
+  std::vector<PlanEntry> reversed;
+  for (int p = kPages; p >= 1; --p) reversed.push_back(PlanEntry{"source-" + std::to_string(p), std::uint64_t(p), {}});
+  ASSERT_TRUE(resolve_plan(doc(), reversed));
+  const int marked[] = {1, static_cast<int>(kFlattenChunkPages), static_cast<int>(kFlattenChunkPages) + 1, kPages};
+  ReviewSnapshot review;
+  for (int page : marked) {
+    const std::string id = "note-" + std::to_string(page);
+    review.annotations.push_back(note(id, static_cast<std::uint64_t>(page), 100, 100));
+    review.comments.push_back(comment(id, "Remark on output page " + std::to_string(page)));
+  }
+  auto saved = save(review, dir_ / "long-out.pdf");
+  ASSERT_TRUE(saved) << saved.error().message;
+  EXPECT_TRUE(testing::qpdf_check_ok(*saved));
+  ASSERT_EQ(testing::qpdf_page_count(*saved), kPages);
+  for (int page : {1, 2, static_cast<int>(kFlattenChunkPages), static_cast<int>(kFlattenChunkPages) + 1, 2 * static_cast<int>(kFlattenChunkPages) + 3, kPages}) {
+    const std::string text = testing::pdf_text(*saved, page);
+    EXPECT_NE(text.find("Page " + std::to_string(kPages + 1 - page) + "\n"), std::string::npos) << page << text;
+    const bool has_note = std::find(std::begin(marked), std::end(marked), page) != std::end(marked);
+    EXPECT_EQ(text.find("Remark on output page " + std::to_string(page)) != std::string::npos, has_note) << page;
+  }
+}
+
 TEST(TypedSignatureSize, IsClampedToTenAndTwentyTwo) {
   struct Case {
     double box_height, size;
