@@ -6,6 +6,8 @@
 
 #include "actions/page_plan.h"
 #include "actions/review_store.h"
+#include "app/file_operations.h"
+#include "app/import_flow.h"
 #include "app/pdf_app.h"
 #include "app/sample_document.h"
 #include "source/source_worker.h"
@@ -45,7 +47,13 @@ void PdfApp::update(docstore::Document& document, velyn_ui::FrameContext& ctx) {
 
   // 1. Replies.
   if (client) {
-    for (auto& reply : client->poll()) handle_reply(std::move(reply));
+    for (auto& reply : client->poll()) {
+      if (const auto* imported = std::get_if<source::PagesImported>(&reply)) {
+        on_pages_imported(*this, document, ctx, *imported);
+      } else {
+        handle_reply(std::move(reply));
+      }
+    }
   }
 
   // 2. Record binding: nothing below runs against another record's document.
@@ -59,6 +67,9 @@ void PdfApp::update(docstore::Document& document, velyn_ui::FrameContext& ctx) {
     }
     waiting_for_record = false;
   }
+
+  // 3. Picker answers: a chosen path starts an open, a save or an import.
+  consume_picker_answers(*this);
 
   // 4. Demo content, considered once per viewer.
   if (demo_mode && !demo_considered && doc) {

@@ -9,7 +9,10 @@
 #include "actions/page_plan.h"
 #include "app/sample_document.h"
 #include "actions/review_store.h"
+#include "app/file_operations.h"
+#include "app/import_flow.h"
 #include "app/launch.h"
+#include "app/save_flow.h"
 #include "actions/viewer_dispatch.h"
 #include "source/source_worker.h"
 #include "actions/rail_outcomes.h"
@@ -145,8 +148,7 @@ void PdfApp::apply_rail_outcomes(docstore::Document& document, velyn_ui::FrameCo
     } else if (const auto* action = std::get_if<pdf_actions::PdfViewerAction>(&effect)) {
       dispatch_action(document, ctx, *action);
     } else if (std::holds_alternative<pdf_actions::RailRequestImport>(effect)) {
-      // The import picker belongs to the operation host; without PDFium pages nothing can be imported.
-      if (!doc || !doc->raster_document) status = "Importing pages needs the pdfium backend";
+      request_import_picker(*this);
     }
   }
   redraw_requested = true;
@@ -196,6 +198,7 @@ void PdfApp::handle_reply(source::SourceReply reply) {
           // document, leaves the status as it was before the open.
           if (status == "Opening PDF…") status.reset();
           record_open_failure(path, r.message);
+          complete_host_operation(*this, false, fmt::format("Could not open {}: {}", path, r.message));
         } else if constexpr (std::is_same_v<R, source::OpenSuperseded>) {
           if (!answers_open(r.request_id)) return;
           pending_open.reset();
@@ -243,8 +246,16 @@ void PdfApp::handle_reply(source::SourceReply reply) {
           pending_plan.reset();
           status = fmt::format("Couldn’t apply shared page plan: {}", r.message);
           redraw_requested = true;
+        } else if constexpr (std::is_same_v<R, source::SavePrepared>) {
+          on_save_prepared(*this, r);
+        } else if constexpr (std::is_same_v<R, source::SaveCommitted>) {
+          on_save_committed(*this, r);
+        } else if constexpr (std::is_same_v<R, source::SaveFailed>) {
+          on_save_failed(*this, r);
+        } else if constexpr (std::is_same_v<R, source::ImportFailed>) {
+          on_import_failed(*this, r);
         } else {
-          // Imports and saves are answered to requests this viewer never sends yet.
+          // PagesImported changes the shared plan: update() hands it the document.
         }
       },
       std::move(reply));
@@ -272,6 +283,7 @@ void PdfApp::on_opened(source::Opened opened) {
   selecting_text = false;
   pending_plan.reset();
   applied_plan.reset();
+  files.pending_import.reset();  // its pages were meant for the previous document
   plan.clear();
   page_sources.clear();
   for (std::uint64_t n = 1; n <= doc->source_page_count; ++n) {
@@ -300,6 +312,7 @@ void PdfApp::on_opened(source::Opened opened) {
     }
   }
   redraw_requested = true;
+  complete_host_operation(*this, true, std::nullopt);
 }
 
 }  // namespace pdf_app

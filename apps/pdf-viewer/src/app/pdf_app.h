@@ -21,6 +21,7 @@
 
 #include "actions/review_model.h"
 #include "actions/viewer_action.h"
+#include "app/file_operations_state.h"
 #include "app/raster_cache.h"
 #include "app/tool.h"
 #include "app/ui/frame_layout.h"
@@ -142,6 +143,9 @@ struct PdfApp final : velyn_ui::Widget {
   Tool tool = Tool::Select;
   pdf_actions::Swatch swatch = pdf_actions::Swatch::Yellow;
   std::vector<std::string> selected_annotations;
+
+  // File operations: pickers, the pending save and import, the operation host
+  FileOperationsState files;
 
   // Status
   std::optional<std::string> status;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/file_operations.h"
 #include "app/pdf_app.h"
 #include "app/ui/empty_screen.h"
 #include "app/ui/page_canvas.h"
@@ -286,6 +287,7 @@ velyn_ui::Handled PdfApp::handle_event(const velyn_ui::Event& event, docstore::D
     return velyn_ui::Handled::Yes;
   }
   if (waiting_for_record) return velyn_ui::Handled::No;
+  if (handle_file_event(*this, event) == velyn_ui::Handled::Yes) return velyn_ui::Handled::Yes;
   if (handle_rail_event(event, document, ctx) == velyn_ui::Handled::Yes) {
     redraw_requested = true;
     return velyn_ui::Handled::Yes;
