@@ -41,7 +41,7 @@ struct PlanEntry {
 
 // ---- saves -------------------------------------------------------------------
 
-// The review lists a save carries; defined by the save pipeline.
+// The review lists a save carries (source/review_snapshot.h).
 struct ReviewSnapshot;
 
 struct SaveRequest {
