@@ -347,23 +347,50 @@ void Document::for_each_entry(const ObjId& map, FunctionRef<void(std::string_vie
   lookup_map(map).for_each(visit);
 }
 
-void Document::for_each_item(const ObjId& list, FunctionRef<void(std::size_t, const Value&)> visit) const {
+ListView Document::lookup_list(const ObjId& list) const {
   const auto* o = state_->find_object(list);
-  if (!o || o->type != ObjType::List) return;
-  const auto& nodes = o->list->visible_nodes();
-  for (std::size_t i = 0; i < nodes.size(); ++i) visit(i, nodes[i]->slot.live.front().value);
+  return o && o->type == ObjType::List ? ListView(o->list.get()) : ListView();
+}
+
+void Document::for_each_item(const ObjId& list, FunctionRef<void(std::size_t, const Value&)> visit) const {
+  lookup_list(list).for_each_item(visit);
 }
 
 void Document::for_each_map(const ObjId& list,
                             FunctionRef<void(std::size_t, const ObjId&, const MapView&)> visit) const {
-  const auto* o = state_->find_object(list);
-  if (!o || o->type != ObjType::List) return;
-  const auto& nodes = o->list->visible_nodes();
+  lookup_list(list).for_each_map(visit);
+}
+
+std::size_t ListView::size() const { return list_ ? list_->visible_nodes().size() : 0; }
+
+void ListView::for_each_item(FunctionRef<void(std::size_t, const Value&)> visit) const {
+  if (!list_) return;
+  const auto& nodes = list_->visible_nodes();
+  for (std::size_t i = 0; i < nodes.size(); ++i) visit(i, nodes[i]->slot.live.front().value);
+}
+
+void ListView::for_each_map(FunctionRef<void(std::size_t, const ObjId&, const MapView&)> visit) const {
+  if (!list_) return;
+  const auto& nodes = list_->visible_nodes();
   for (std::size_t i = 0; i < nodes.size(); ++i) {
     const LiveOp& winner = nodes[i]->slot.live.front();
     if (!winner.object || winner.object->type != ObjType::Map) continue;
     visit(i, ObjId{winner.id}, MapView(winner.object->map.get()));
   }
+}
+
+MapView MapView::find_map(std::string_view key) const {
+  const Slot* s = map_ ? map_->find(key) : nullptr;
+  if (!s || !s->visible()) return MapView();
+  const Object* o = s->live.front().object;
+  return o && o->type == ObjType::Map ? MapView(o->map.get()) : MapView();
+}
+
+ListView MapView::find_list(std::string_view key) const {
+  const Slot* s = map_ ? map_->find(key) : nullptr;
+  if (!s || !s->visible()) return ListView();
+  const Object* o = s->live.front().object;
+  return o && o->type == ObjType::List ? ListView(o->list.get()) : ListView();
 }
 
 const Value* MapView::find(std::string_view key) const {

@@ -37,7 +37,7 @@ Value random_scalar(std::mt19937_64& rng) {
     case 1: return (rng() & 1) != 0;
     case 2: return static_cast<std::int64_t>(rng() % 1000) - 500;
     case 3: return static_cast<double>(rng() % 1000) / 8.0;
-    default: return "s" + std::to_string(rng() % 100);
+    default: return std::string("s").append(std::to_string(rng() % 100));
   }
 }
 

@@ -125,6 +125,9 @@ TEST(Document, BorrowingReadsAgreeWithCopyingReads) {
     EXPECT_EQ(m.find("c"), nullptr);
   });
   EXPECT_EQ(map_positions, std::vector<std::size_t>{1});
+  EXPECT_EQ(doc.lookup_map(ObjId::root()).find_list("l").size(), 3u);
+  EXPECT_TRUE(doc.lookup_map(ObjId::root()).find_map("l").empty());
+  EXPECT_TRUE(doc.lookup_list(ObjId::root()).empty());
   // Not maps: empty views, no visits.
   EXPECT_TRUE(doc.lookup_map(list).empty());
   EXPECT_TRUE(doc.lookup_map(ObjId{OpId{999, actor(1)}}).empty());

@@ -345,10 +345,10 @@ std::vector<Comment> read_comments(const Document& doc, const PagePositions& pag
       c.body = owned_text(rec[kCommentBody]);
       c.created = (rec[kCommentCreated] ? rec[kCommentCreated]->as_int() : std::nullopt).value_or(0);
       c.resolved = (rec[kCommentResolved] ? rec[kCommentResolved]->as_bool() : std::nullopt).value_or(false);
-      const auto replies = rec[kCommentReplies] ? rec[kCommentReplies]->as_list() : std::nullopt;
-      if (!replies) return;
+      if (!rec[kCommentReplies] || !rec[kCommentReplies]->as_list()) return;
       std::unordered_set<std::string> seen;  // filled only for long threads
-      doc.for_each_map(*replies, [&](std::size_t, const ObjId& r, const docstore::MapView& reply_members) {
+      const docstore::ListView replies = members.find_list(kCommentMembers[kCommentReplies]);
+      replies.for_each_map([&](std::size_t, const ObjId& r, const docstore::MapView& reply_members) {
         const RecordMembers rv(reply_members, kReplyMembers);
         const auto id = text_of(rv[kReplyId]);
         std::string reply_id = id ? std::string(*id) : "legacy:" + c.id + ":" + r.to_string();

@@ -37,7 +37,9 @@ class Transaction;
 struct DocumentState;  // materialised objects; defined in the implementation
 namespace detail {
 struct MapObj;
+struct ListObj;
 }
+class ListView;
 
 // A borrowed view of one map's visible members. It and every reference it
 // hands out stay valid until the document next changes (an edit, a merge, a
@@ -52,11 +54,35 @@ class MapView {
   [[nodiscard]] bool empty() const { return size() == 0; }
   // Visible members in key order (bytewise), winners only.
   void for_each(FunctionRef<void(std::string_view key, const Value& value)> visit) const;
+  // The map or list that wins at `key`, reached without a lookup; an empty
+  // view when the winner is something else.
+  [[nodiscard]] MapView find_map(std::string_view key) const;
+  [[nodiscard]] ListView find_list(std::string_view key) const;
 
  private:
   friend class Document;
+  friend class ListView;
   explicit MapView(const detail::MapObj* map) : map_(map) {}
   const detail::MapObj* map_ = nullptr;
+};
+
+// A borrowed view of one list's visible elements, valid like a MapView; a
+// default view is an empty list.
+class ListView {
+ public:
+  ListView() = default;
+
+  [[nodiscard]] std::size_t size() const;
+  [[nodiscard]] bool empty() const { return size() == 0; }
+  void for_each_item(FunctionRef<void(std::size_t index, const Value& value)> visit) const;
+  // The elements that are maps, with their positions among all visible elements.
+  void for_each_map(FunctionRef<void(std::size_t index, const ObjId& map, const MapView& members)> visit) const;
+
+ private:
+  friend class Document;
+  friend class MapView;
+  explicit ListView(const detail::ListObj* list) : list_(list) {}
+  const detail::ListObj* list_ = nullptr;
 };
 
 struct ApplyReport {
@@ -95,6 +121,7 @@ class Document {
   // document next changes, and the visitors must not change it ---
   // The map `map`, or an empty view when there is no such map.
   [[nodiscard]] MapView lookup_map(const ObjId& map) const;
+  [[nodiscard]] ListView lookup_list(const ObjId& list) const;
   void for_each_entry(const ObjId& map, FunctionRef<void(std::string_view key, const Value& value)> visit) const;
   // Visible elements of `list` with their positions.
   void for_each_item(const ObjId& list, FunctionRef<void(std::size_t index, const Value& value)> visit) const;
