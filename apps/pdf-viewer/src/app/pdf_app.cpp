@@ -13,6 +13,7 @@
 #include "app/import_flow.h"
 #include "app/launch.h"
 #include "app/save_flow.h"
+#include "app/search_run.h"
 #include "actions/viewer_dispatch.h"
 #include "source/source_worker.h"
 #include "actions/rail_outcomes.h"
@@ -158,10 +159,18 @@ void PdfApp::request_text(std::uint64_t page_index) {
   if (!doc || !doc->raster_document) return;
   if (page_texts.contains(page_index + 1) || text_requested.contains(page_index)) return;
   text_requested.insert(page_index);
-  if (!client || !client->read_text(*doc->raster_document, page_index)) {
-    // Not marked: the next trigger asks again.
+  auto submitted = client ? client->read_text(*doc->raster_document, page_index)
+                          : std::expected<void, source::SourceWorkerError>(std::unexpected(source::SourceWorkerError{}));
+  text_lane_full = false;
+  if (!submitted) {
+    // Not marked: the next trigger asks again. A full lane is no fault of the
+    // worker; the page is asked for again as layers arrive.
     text_requested.erase(page_index);
-    status = "PDF text worker is unavailable";
+    if (client && submitted.error().kind == source::SourceWorkerError::Kind::QueueFull) {
+      text_lane_full = true;
+    } else {
+      status = "PDF text worker is unavailable";
+    }
   }
 }
 
@@ -174,9 +183,7 @@ void PdfApp::refresh_text_layers() {
   for (const std::uint64_t i : visible_pages()) request_text(i);
 }
 
-void PdfApp::on_page_text(std::uint64_t /*page*/) {
-  // The search bar runs its search again here while it is open.
-}
+void PdfApp::on_page_text(std::uint64_t page) { search_layer_arrived(*this, page); }
 
 // ---- replies -----------------------------------------------------------------
 

@@ -23,9 +23,13 @@
 #include "actions/viewer_action.h"
 #include "app/file_operations_state.h"
 #include "app/raster_cache.h"
+#include "app/review_sidebar_state.h"
+#include "app/search_state.h"
+#include "app/signature_pad_state.h"
 #include "app/tool.h"
 #include "app/ui/frame_layout.h"
 #include "app/ui/toolbar.h"
+#include "app_events/interaction_state.h"
 #include "docstore/document.h"
 #include "source/source_protocol.h"
 #include "source/text_match.h"
@@ -144,6 +148,13 @@ struct PdfApp final : velyn_ui::Widget {
   pdf_actions::Swatch swatch = pdf_actions::Swatch::Yellow;
   std::vector<std::string> selected_annotations;
 
+  // Input, search bar, review sidebar and signature pad (app_events, app/ui)
+  InteractionState input;
+  SearchState search;
+  SidebarState sidebar;
+  SignaturePadState signature_pad;
+  bool text_lane_full = false;  // the last text request found the worker's lane full
+
   // File operations: pickers, the pending save and import, the operation host
   FileOperationsState files;
 
@@ -206,7 +217,11 @@ struct PdfApp final : velyn_ui::Widget {
   // it is stored or already asked for. Only for documents with PDFium pages.
   void request_text(std::uint64_t page_index);
   // Whether text layers are needed now: a text selection or search matches.
-  [[nodiscard]] bool text_needed() const { return selecting_text || !search_matches.empty(); }
+  // An open search with a query keeps every layer: dropping them would make a
+  // search without early matches re-request all pages forever.
+  [[nodiscard]] bool text_needed() const {
+    return selecting_text || !search_matches.empty() || (panels.search_open && !search.field.text().empty());
+  }
   // Each frame: asks for the visible pages' layers while they are needed, else
   // drops every stored layer.
   void refresh_text_layers();
@@ -238,6 +253,7 @@ struct PdfApp final : velyn_ui::Widget {
   }
 
  private:
+  friend struct EventRouter;
   void on_opened(pdf::source::Opened opened);
   void refresh_page_plan(docstore::Document& document);
   void read_review(const docstore::Document& document);

@@ -7,6 +7,10 @@
 #include "app/file_operations.h"
 #include "app/pdf_app.h"
 #include "app/ui/empty_screen.h"
+#include "app/ui/interaction_overlay.h"
+#include "app/ui/review_sidebar.h"
+#include "app/ui/search_bar.h"
+#include "app_events/event_router.h"
 #include "app/ui/page_canvas.h"
 #include "app/ui/page_rail.h"
 #include "app/ui/toolbar.h"
@@ -133,6 +137,7 @@ void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
       content.signatures = sigs;
       content.selected = selected_annotations;
       draw_page(scene, text, theme, r, z, page_width, content);
+      draw_page_overlays(*this, scene, ctx, i + 1, r, z);
     }
     scene.pop();
     viewport.draw_scrollbars(scene, theme);
@@ -152,14 +157,13 @@ void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
     });
   }
   if (panels.sidebar_open && regions.sidebar.has_area()) {
-    scene.fill_rect(regions.sidebar, theme.colors.surface);
-    scene.fill_rect({regions.sidebar.x0, regions.sidebar.y0, regions.sidebar.x0 + 1, regions.sidebar.y1},
-                    theme.colors.border);
+    draw_review_sidebar(*this, scene, ctx);
   }
 
   const ToolbarView view = toolbar_view(*this);
   const ToolbarLayout bar = compute_toolbar_layout(regions.toolbar, scale, tool);
   draw_toolbar(scene, text, theme, regions.toolbar, bar, view);
+  draw_search_bar(*this, scene, ctx);
 
   // Page bubble.
   bubble_pill = bubble_left = bubble_right = {};
@@ -209,6 +213,7 @@ void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
   }
   velyn_ui::widget::tooltip::draw_hover_tooltip(scene, text, theme, tooltip, window);
 
+  draw_interaction_chrome(*this, scene, ctx);
   if (status && !status->empty()) {
     velyn_ui::widget::toast::paint_transient(scene, text, theme, regions.canvas, *status, 1.0);
   }
@@ -275,69 +280,7 @@ velyn_ui::Handled PdfApp::handle_rail_event(const velyn_ui::Event& event, docsto
 
 velyn_ui::Handled PdfApp::handle_event(const velyn_ui::Event& event, docstore::Document& document,
                                        velyn_ui::FrameContext& ctx) {
-  if (const auto* move = std::get_if<velyn_ui::PointerMove>(&event)) {
-    pointer = move->at;
-    redraw_requested = true;
-    if (!waiting_for_record) handle_rail_event(event, document, ctx);
-    return velyn_ui::Handled::Yes;
-  }
-  if (std::holds_alternative<velyn_ui::PointerLeave>(event)) {
-    pointer.reset();
-    redraw_requested = true;
-    return velyn_ui::Handled::Yes;
-  }
-  if (waiting_for_record) return velyn_ui::Handled::No;
-  if (handle_file_event(*this, event) == velyn_ui::Handled::Yes) return velyn_ui::Handled::Yes;
-  if (handle_rail_event(event, document, ctx) == velyn_ui::Handled::Yes) {
-    redraw_requested = true;
-    return velyn_ui::Handled::Yes;
-  }
-  if (const auto* wheel = std::get_if<velyn_ui::Wheel>(&event)) {
-    if (!document_loaded) return velyn_ui::Handled::No;
-    const double unit = wheel->unit == velyn_ui::WheelUnit::Lines ? kWheelLinePixels : 1.0;
-    if (wheel->modifiers & velyn_ui::kModCtrl) {
-      if (wheel->dy != 0) zoom_at(wheel->dy < 0 ? kZoomStep : 1 / kZoomStep, wheel->at);
-    } else {
-      pan_by(wheel->dx * unit, wheel->dy * unit);
-    }
-    return velyn_ui::Handled::Yes;
-  }
-  if (const auto* press = std::get_if<velyn_ui::PointerPress>(&event)) {
-    if (press->button != velyn_ui::PointerButton::Primary) return velyn_ui::Handled::No;
-    const ToolbarLayout bar = compute_toolbar_layout(regions.toolbar, scale, tool);
-    const Point at = press->at;
-    if (bar.thumbnails.contains(at)) {
-      if (document_loaded) {
-        panels.thumbnails_open = !panels.thumbnails_open;
-        if (panels.thumbnails_open && panels.narrow) panels.sidebar_open = false;
-      }
-    } else if (bar.sidebar.contains(at)) {
-      if (document_loaded) {
-        panels.sidebar_open = !panels.sidebar_open;
-        if (panels.sidebar_open && panels.narrow) panels.thumbnails_open = false;
-      }
-    } else if (document_loaded && bar.zoom_in.contains(at)) {
-      zoom_by(kZoomStep);
-    } else if (document_loaded && bar.zoom_out.contains(at)) {
-      zoom_by(1 / kZoomStep);
-    } else if (document_loaded && bar.fit.contains(at)) {
-      set_fit(fit == FitMode::Page ? FitMode::Width : FitMode::Page);
-    } else if (document_loaded && bubble_left.contains(at)) {
-      go_to_page(current_page > 1 ? current_page - 1 : 1);
-    } else if (document_loaded && bubble_right.contains(at)) {
-      go_to_page(current_page + 1);
-    } else {
-      for (const auto& [t, r] : bar.tools) {
-        if (r.contains(at)) tool = t;
-      }
-      for (const auto& [s, r] : bar.swatches) {
-        if (r.contains(at)) swatch = s;
-      }
-    }
-    redraw_requested = true;
-    return velyn_ui::Handled::Yes;
-  }
-  return velyn_ui::Handled::No;
+  return EventRouter::route(*this, event, document, ctx);
 }
 
 velyn_ui::CursorShape PdfApp::cursor_at(Point at) const {

@@ -1,0 +1,786 @@
+#include "app_events/event_router.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "actions/action_ids.h"
+#include "app/file_operations.h"
+#include "app/pdf_app.h"
+#include "source/source_worker.h"
+#include "app/search_run.h"
+#include "app/ui/empty_screen.h"
+#include "app/ui/review_sidebar.h"
+#include "app/ui/signature_pad.h"
+#include "app/ui/toolbar.h"
+#include "app_events/markup_geometry.h"
+#include "velyn_ui/log.h"
+#include "velyn_ui/widget/clipboard.h"
+
+namespace pdf_app {
+
+using velyn_ui::Handled;
+using velyn_ui::Point;
+namespace source = pdf::source;
+namespace pa = pdf_actions;
+
+void set_interaction_mode(PdfApp& app, InteractionMode mode) {
+  app.input.mode = mode;
+  if (mode == InteractionMode::Idle) app.input.selection.reset();
+  app.selecting_text = mode != InteractionMode::Idle;
+  app.redraw_requested = true;
+}
+
+void set_tool(PdfApp& app, Tool tool) {
+  app.tool = tool;
+  if (tool != Tool::Select) set_interaction_mode(app, InteractionMode::Idle);
+  if (tool == Tool::Sign) {
+    switch_tab(app, SidebarTab::Signatures);
+    if (!app.panels.sidebar_open) {
+      app.panels.sidebar_open = true;
+      if (app.panels.narrow) app.panels.thumbnails_open = false;
+      app.regions = compute_frame_layout(app.window, app.panels, app.scale);
+    }
+  }
+  app.redraw_requested = true;
+}
+
+bool copy_selection(PdfApp& app) {
+  const auto& sel = app.input.selection;
+  if (!sel) return false;
+  const auto it = app.page_texts.find(sel->page);
+  if (it == app.page_texts.end() || !it->second) return false;
+  const std::string text =
+      selection_text(*it->second, std::min(sel->start, sel->end), std::max(sel->start, sel->end));
+  if (text.empty()) return false;
+  // A clipboard that refuses text leaves the status as it was.
+  if (!velyn_ui::text_selection::clipboard_copy(text)) return true;
+  const std::size_t n = count_characters(text);
+  app.status = fmt::format("Copied {} character{}", n, n == 1 ? "" : "s");
+  app.redraw_requested = true;
+  return true;
+}
+
+void delete_selection(PdfApp& app, docstore::Document& document, velyn_ui::FrameContext& ctx) {
+  if (!app.selected_annotations.empty()) {
+    const std::string id = app.selected_annotations.front();
+    app.selected_annotations.clear();
+    app.dispatch_action(document, ctx, pa::PdfViewerAction::DeleteAnnotation{id});
+  } else if (app.input.selected_signature) {
+    const std::string id = *std::exchange(app.input.selected_signature, std::nullopt);
+    app.dispatch_action(document, ctx, pa::PdfViewerAction::DeleteSignature{id});
+  }
+}
+
+namespace {
+
+using pa::PdfViewerAction;
+
+Point page_point(const PdfApp::PageHit& hit) { return {hit.x, hit.y}; }
+
+void select_annotation(PdfApp& app, const std::string& id) {
+  app.selected_annotations = {id};
+  app.input.selected_signature.reset();
+}
+
+void clear_canvas_selection(PdfApp& app) {
+  app.selected_annotations.clear();
+  app.input.selected_signature.reset();
+}
+
+// The comment thread of an annotation, if any.
+const pa::Comment* thread_of(const PdfApp& app, const std::string& anno_id) {
+  for (const auto& c : app.review.comments)
+    if (c.anno && *c.anno == anno_id) return &c;
+  return nullptr;
+}
+
+void reveal_annotation(PdfApp& app, const std::string& anno_id) {
+  if (const auto* c = thread_of(app, anno_id)) reveal_in_sidebar(app, SidebarTab::Comments, c->id);
+}
+
+void create_note(PdfApp& app, docstore::Document& document, velyn_ui::FrameContext& ctx, std::uint64_t page,
+                 Point at) {
+  PdfViewerAction::CreateNote note;
+  note.anno_id = pa::new_uuid();
+  note.comment_id = pa::new_uuid();
+  note.page = page;
+  note.x = at.x;
+  note.y = at.y;
+  note.color = std::string(pa::swatch_name(app.swatch));
+  note.author = app.local_author;
+  note.created = app.input.notes.next();
+  const std::string anno = note.anno_id, comment = note.comment_id;
+  if (!app.dispatch_action(document, ctx, note)) return;
+  select_annotation(app, anno);
+  reveal_in_sidebar(app, SidebarTab::Comments, comment);
+  open_comment_editor(app, EditorKind::CommentBody, comment);
+}
+
+void add_highlights(PdfApp& app, docstore::Document& document, velyn_ui::FrameContext& ctx, std::uint64_t page,
+                    const std::vector<PageRect>& rects, pa::Swatch swatch) {
+  std::optional<std::string> last;
+  for (const auto& r : rects) {
+    PdfViewerAction::AddAnnotation add;
+    add.id = pa::new_uuid();
+    add.page = page;
+    add.geom = pa::AnnoGeom::Highlight{r.x, r.y, r.w, r.h};
+    add.color = std::string(pa::swatch_name(swatch));
+    add.author = app.local_author;
+    const std::string id = add.id;
+    if (app.dispatch_action(document, ctx, add)) last = id;
+  }
+  if (last) select_annotation(app, *last);
+}
+
+const source::TextLayer* layer_of(const PdfApp& app, std::uint64_t page) {
+  const auto it = app.page_texts.find(page);
+  return it == app.page_texts.end() ? nullptr : it->second.get();
+}
+
+// ---- keys --------------------------------------------------------------------
+
+Handled handle_key(PdfApp& app, const velyn_ui::KeyPress& key, docstore::Document& document,
+                   velyn_ui::FrameContext& ctx) {
+  using velyn_ui::Key;
+  const bool ctrl = key.modifiers & velyn_ui::kModCtrl;
+  app.input.shift_held = key.modifiers & velyn_ui::kModShift;
+  const char32_t c = key.key == Key::Character ? key.character : 0;
+  const bool loaded = app.document_loaded;
+  const auto reset_zoom = [&] {
+    app.set_fit(FitMode::Page);
+    app.viewport.set_scroll({0, 0});
+    app.update_current_page();
+  };
+  if (ctrl) {
+    switch (c) {
+      case U'f':
+        open_search(app);
+        return Handled::Yes;
+      case U'+':
+      case U'=':
+        if (loaded) app.zoom_by(kZoomStep);
+        return Handled::Yes;
+      case U'-':
+      case U'_':
+      case U'\u2212':
+        if (loaded) app.zoom_by(1 / kZoomStep);
+        return Handled::Yes;
+      case U'0':
+        if (loaded) reset_zoom();
+        return Handled::Yes;
+      case U'c': return copy_selection(app) ? Handled::Yes : Handled::No;
+      default: return Handled::No;  // Ctrl+O and Ctrl+S belong to the file operations
+    }
+  }
+  switch (key.key) {
+    case Key::Character: break;
+    case Key::Space:
+      if (loaded) app.go_to_page(app.current_page + 1);
+      return Handled::Yes;
+    case Key::Down: app.pan_by(0, kArrowStep); return Handled::Yes;
+    case Key::Up: app.pan_by(0, -kArrowStep); return Handled::Yes;
+    case Key::Right: app.pan_by(kArrowStep, 0); return Handled::Yes;
+    case Key::Left: app.pan_by(-kArrowStep, 0); return Handled::Yes;
+    case Key::PageDown:
+    case Key::PageUp: {
+      const double step = std::max(0.9 * app.regions.canvas.height(), kArrowStep);
+      app.pan_by(0, key.key == Key::PageDown ? step : -step);
+      return Handled::Yes;
+    }
+    case Key::Home:
+      if (loaded) app.go_to_page(1);
+      return Handled::Yes;
+    case Key::End:
+      if (loaded) app.go_to_page(app.page_count());
+      return Handled::Yes;
+    case Key::Delete:
+    case Key::Backspace: delete_selection(app, document, ctx); return Handled::Yes;
+    case Key::Escape:
+      clear_canvas_selection(app);
+      app.input.menu.close();
+      app.input.menu_target.reset();
+      app.rail.on_escape();
+      set_interaction_mode(app, InteractionMode::Idle);
+      app.status.reset();
+      return Handled::Yes;
+    default: return Handled::No;
+  }
+  switch (c) {
+    case U'1': set_tool(app, Tool::Select); return Handled::Yes;
+    case U'2': set_tool(app, Tool::Highlight); return Handled::Yes;
+    case U'3': set_tool(app, Tool::Draw); return Handled::Yes;
+    case U'4': set_tool(app, Tool::Note); return Handled::Yes;
+    case U'5': set_tool(app, Tool::Sign); return Handled::Yes;
+    case U'+':
+    case U'=':
+      if (loaded) app.zoom_by(kZoomStep);
+      return Handled::Yes;
+    case U'-':
+    case U'_':
+    case U'\u2212':
+      if (loaded) app.zoom_by(1 / kZoomStep);
+      return Handled::Yes;
+    case U'0':
+      if (loaded) reset_zoom();
+      return Handled::Yes;
+    case U'w':
+    case U'W':
+      if (loaded) app.set_fit(FitMode::Width);
+      return Handled::Yes;
+    case U'b':
+    case U'B':
+      if (loaded) {
+        app.panels.sidebar_open = !app.panels.sidebar_open;
+        if (app.panels.sidebar_open && app.panels.narrow) app.panels.thumbnails_open = false;
+        app.regions = compute_frame_layout(app.window, app.panels, app.scale);
+      }
+      return Handled::Yes;
+    case U'[':
+      if (loaded) app.go_to_page(app.current_page > 1 ? app.current_page - 1 : 1);
+      return Handled::Yes;
+    case U']':
+      if (loaded) app.go_to_page(app.current_page + 1);
+      return Handled::Yes;
+    default: return Handled::No;
+  }
+}
+
+// ---- wheel -------------------------------------------------------------------
+
+Handled handle_wheel(PdfApp& app, const velyn_ui::Wheel& wheel) {
+  const bool lines = wheel.unit == velyn_ui::WheelUnit::Lines;
+  // Pixel deltas arrive in logical pixels already: the backend divides by the scale.
+  const double dx = lines ? wheel.dx * kWheelLine : wheel.dx;
+  const double dy = lines ? wheel.dy * kWheelLine : wheel.dy;
+  const bool ctrl = wheel.modifiers & velyn_ui::kModCtrl;
+  const bool shift = wheel.modifiers & velyn_ui::kModShift;
+  velyn_ui::log::debug("pdf MouseWheel kind={} dx={} dy={} ctrl={} shift={}", lines ? "line" : "pixel", dx, dy, ctrl,
+                       shift);
+  if (app.panels.sidebar_open && app.regions.sidebar.contains(wheel.at)) {
+    scroll_sidebar(app, dy);
+    return Handled::Yes;
+  }
+  if (!app.document_loaded) return Handled::No;
+  if (ctrl) {
+    if (dy != 0) app.zoom_at(dy > 0 ? 1 + dy / 240 : 1 / (1 - dy / 240), wheel.at);
+    return Handled::Yes;
+  }
+  const double wider = app.viewport.content_size().width * app.viewport.zoom() - app.regions.canvas.width();
+  if (shift && wider > 1) {
+    app.pan_by(-dy, 0);
+  } else {
+    app.pan_by(-dx, -dy);
+  }
+  return Handled::Yes;
+}
+
+// ---- pointer -----------------------------------------------------------------
+
+void update_text_selection(PdfApp& app, Point screen) {
+  auto& sel = *app.input.selection;
+  const auto* layer = layer_of(app, sel.page);
+  if (!layer) return;
+  const auto c = app.viewport.screen_to_content(screen);
+  const Point p{c.x, c.y - double(sel.page - 1) * (app.page_height + kPageGap)};
+  const auto hit = char_at(*layer, p, true);
+  if (!hit) return;
+  std::uint64_t first = *hit, end = *hit + 1;
+  if (sel.granularity == Granularity::Word) std::tie(first, end) = word_range(*layer, *hit);
+  if (sel.granularity == Granularity::Line) std::tie(first, end) = line_range(*layer, *hit);
+  if (sel.granularity == Granularity::Character) {
+    sel.start = sel.anchor_first;
+    sel.end = *hit;
+  } else {
+    sel.start = std::min(sel.anchor_first, first);
+    sel.end = std::max(sel.anchor_end, end) - 1;
+  }
+}
+
+Handled handle_move(PdfApp& app, const velyn_ui::PointerMove& move, docstore::Document& document,
+                    velyn_ui::FrameContext& ctx) {
+  app.pointer = move.at;
+  app.input.shift_held = move.modifiers & velyn_ui::kModShift;
+  app.redraw_requested = true;
+  handle_search_event(app, velyn_ui::Event(move), ctx.now);
+  auto& in = app.input;
+  if (pad_move(app, move.at)) return Handled::Yes;
+  if (app.sidebar.editor && app.sidebar.editor->input.dragging()) {
+    app.sidebar.editor->input.handle_event(velyn_ui::Event(move), ctx.now);
+    return Handled::Yes;
+  }
+  if (in.marker.active()) {
+    const auto c = app.viewport.screen_to_content(move.at);
+    for (auto& a : app.review.annotations) {
+      if (a.id != in.marker.id()) continue;
+      const Point p{c.x, c.y - double(a.page - 1) * (app.page_height + kPageGap)};
+      if (const auto anchor = in.marker.update(p)) {
+        if (auto* n = std::get_if<pa::AnnoGeom::Note>(&a.geom.value)) *n = {anchor->x, anchor->y};
+      }
+    }
+    return Handled::Yes;
+  }
+  if (app.rail_resizing || app.rail.gesture_active()) {
+    EventRouter::rail_event(app, velyn_ui::Event(move), document, ctx);
+    return Handled::Yes;
+  }
+  if (in.region.active) {
+    const auto c = app.viewport.screen_to_content(move.at);
+    in.region.moving = {c.x, c.y - double(in.region.page - 1) * (app.page_height + kPageGap)};
+    return Handled::Yes;
+  }
+  if (in.mode == InteractionMode::Selecting && in.selection) {
+    update_text_selection(app, move.at);
+    return Handled::Yes;
+  }
+  if (in.pan.phase != PanGesture::Phase::None) {
+    const double dx = move.at.x - in.pan.press.x, dy = move.at.y - in.pan.press.y;
+    if (in.pan.phase == PanGesture::Phase::Pressed && std::hypot(dx, dy) > kPanSlop) {
+      in.pan.phase = PanGesture::Phase::Panning;
+    }
+    if (in.pan.phase == PanGesture::Phase::Panning) {
+      app.viewport.set_scroll({in.pan.scroll_at_press.x - dx, in.pan.scroll_at_press.y - dy});
+      app.viewport.clamp_scroll();
+      app.update_current_page();
+    }
+    return Handled::Yes;
+  }
+  if (in.markup) {
+    const auto c = app.viewport.screen_to_content(move.at);
+    const Point p{c.x, c.y - double(in.markup->page - 1) * (app.page_height + kPageGap)};
+    in.markup->moving = p;
+    if (in.markup->kind == Tool::Draw) append_ink_point(in.markup->points, p);
+    return Handled::Yes;
+  }
+  EventRouter::rail_event(app, velyn_ui::Event(move), document, ctx);  // hover
+  return Handled::Yes;
+}
+
+void start_text_selection(PdfApp& app, const PdfApp::PageHit& hit, const velyn_ui::PointerPress& press,
+                          double now, bool& started) {
+  const auto* layer = layer_of(app, hit.page);
+  if (!layer) {
+    app.request_text(hit.page - 1);
+    return;
+  }
+  const auto c = char_at(*layer, page_point(hit), false);
+  if (!c) return;
+  const auto kind = app.input.clicks.press(press.at, now, press.clicks);
+  TextSelection sel;
+  sel.page = hit.page;
+  std::uint64_t first = *c, end = *c + 1;
+  if (kind == velyn_ui::widget::PressKind::Double) {
+    sel.granularity = Granularity::Word;
+    std::tie(first, end) = word_range(*layer, *c);
+  } else if (kind == velyn_ui::widget::PressKind::Triple) {
+    sel.granularity = Granularity::Line;
+    std::tie(first, end) = line_range(*layer, *c);
+  }
+  sel.anchor_first = first;
+  sel.anchor_end = end;
+  sel.start = first;
+  sel.end = sel.granularity == Granularity::Character ? first : end - 1;
+  app.input.selection = sel;
+  set_interaction_mode(app, InteractionMode::Selecting);
+  started = true;
+}
+
+void press_canvas(PdfApp& app, const velyn_ui::PointerPress& press, docstore::Document& document,
+                  velyn_ui::FrameContext& ctx) {
+  auto& in = app.input;
+  if (app.regions.panels_overlay && (app.panels.thumbnails_open || app.panels.sidebar_open)) {
+    app.panels.thumbnails_open = app.panels.sidebar_open = false;
+    app.regions = compute_frame_layout(app.window, app.panels, app.scale);
+    return;
+  }
+  const auto press_pan = [&] {
+    in.pan = {PanGesture::Phase::Pressed, press.at, app.viewport.scroll()};
+  };
+  const auto hit = app.hit_test(press.at);
+  if (!hit) {
+    set_interaction_mode(app, InteractionMode::Idle);
+    if (app.tool == Tool::Select) {
+      press_pan();
+    } else {
+      clear_canvas_selection(app);
+    }
+    return;
+  }
+  const Point p = page_point(*hit);
+  switch (app.tool) {
+    case Tool::Select: {
+      if (const auto* note = note_at(app.review, hit->page, p)) {
+        const auto& n = std::get<pa::AnnoGeom::Note>(note->geom.value);
+        in.marker.begin(note->id, {n.x, n.y}, p);
+        select_annotation(app, note->id);
+        return;
+      }
+      if (in.shift_held && app.doc && app.doc->raster_document) {
+        in.region = {true, hit->page, p, p};
+        return;
+      }
+      bool started = false;
+      start_text_selection(app, *hit, press, ctx.now, started);
+      if (started) return;
+      set_interaction_mode(app, InteractionMode::Idle);
+      press_pan();
+      return;
+    }
+    case Tool::Highlight:
+    case Tool::Draw:
+      in.markup = MarkupDrag{app.tool, hit->page, {{p.x, p.y}}, p, p};
+      return;
+    case Tool::Note: create_note(app, document, ctx, hit->page, p); return;
+    case Tool::Sign: place_signature(app, document, ctx, hit->page, p.x, p.y); return;
+  }
+}
+
+void copy_region(PdfApp& app) {
+  auto& r = app.input.region;
+  const double x0 = std::min(r.first.x, r.moving.x), x1 = std::max(r.first.x, r.moving.x);
+  const double y0 = std::min(r.first.y, r.moving.y), y1 = std::max(r.first.y, r.moving.y);
+  if (x1 - x0 < kMinRegion || y1 - y0 < kMinRegion) return;
+  const auto target = static_cast<std::uint32_t>(std::lround(app.page_width * 2));
+  const RasterKey key{r.page - 1, width_bucket(target)};
+  const velyn_ui::Image* image = app.rasters.lookup(key);
+  if (!image || image->empty()) {
+    if (!app.rasters.requested(key) && app.client && app.doc && app.doc->raster_document) {
+      app.rasters.mark_requested(key);
+      if (!app.client->render(*app.doc->raster_document, key.page_index, target)) app.rasters.forget_request(key);
+    }
+    app.status = "Rendering selected region…";
+    return;
+  }
+  const double k = double(image->width()) / app.page_width;
+  const auto clampi = [](double v, std::uint32_t hi) {
+    return static_cast<std::uint32_t>(std::clamp(std::lround(v), 0L, long(hi)));
+  };
+  const std::uint32_t px0 = clampi(x0 * k, image->width()), px1 = clampi(x1 * k, image->width());
+  const std::uint32_t py0 = clampi(y0 * k, image->height()), py1 = clampi(y1 * k, image->height());
+  const std::uint32_t w = px1 - px0, h = py1 - py0;
+  if (w == 0 || h == 0) return;
+  std::vector<std::uint8_t> rgba(std::size_t(w) * h * 4);
+  const auto argb = image->argb();
+  for (std::uint32_t y = 0; y < h; ++y) {
+    for (std::uint32_t x = 0; x < w; ++x) {
+      const std::uint32_t v = argb[std::size_t(py0 + y) * image->width() + px0 + x];
+      const std::uint32_t a = v >> 24;
+      const auto un = [a](std::uint32_t c) { return std::uint8_t(a ? std::min<std::uint32_t>(255, c * 255 / a) : 0); };
+      auto* o = &rgba[(std::size_t(y) * w + x) * 4];
+      o[0] = un((v >> 16) & 255);
+      o[1] = un((v >> 8) & 255);
+      o[2] = un(v & 255);
+      o[3] = std::uint8_t(a);
+    }
+  }
+  if (velyn_ui::text_selection::clipboard_copy_image(w, h, rgba)) {
+    app.status = fmt::format("Copied a {}×{} image region", w, h);
+  } else {
+    app.status = "Selected a region (clipboard unavailable)";
+  }
+}
+
+void commit_markup(PdfApp& app, docstore::Document& document, velyn_ui::FrameContext& ctx) {
+  auto drag = std::move(*app.input.markup);
+  app.input.markup.reset();
+  if (drag.kind == Tool::Highlight) {
+    const auto rects = highlight_rects(layer_of(app, drag.page), drag.first, drag.moving);
+    add_highlights(app, document, ctx, drag.page, rects, app.swatch);
+  } else if (drag.points.size() >= 2) {
+    PdfViewerAction::AddAnnotation add;
+    add.id = pa::new_uuid();
+    add.page = drag.page;
+    add.geom = pa::AnnoGeom::Ink{std::move(drag.points)};
+    add.color = std::string(pa::swatch_name(app.swatch));
+    add.author = app.local_author;
+    app.dispatch_action(document, ctx, add);
+  }
+}
+
+void click_canvas(PdfApp& app, Point screen) {
+  const auto hit = app.hit_test(screen);
+  if (!hit) {
+    clear_canvas_selection(app);
+    return;
+  }
+  const Point p = page_point(*hit);
+  if (const auto* a = annotation_at(app.review, hit->page, p)) {
+    select_annotation(app, a->id);
+    reveal_annotation(app, a->id);
+  } else if (const auto* s = signature_at(app.review, hit->page, p)) {
+    app.selected_annotations.clear();
+    app.input.selected_signature = s->id;
+    reveal_in_sidebar(app, SidebarTab::Signatures, s->id);
+  } else {
+    clear_canvas_selection(app);
+  }
+}
+
+Handled handle_release(PdfApp& app, const velyn_ui::PointerRelease& release, docstore::Document& document,
+                       velyn_ui::FrameContext& ctx) {
+  auto& in = app.input;
+  if (pad_release(app)) return Handled::Yes;
+  if (app.sidebar.editor && app.sidebar.editor->input.dragging()) {
+    app.sidebar.editor->input.handle_event(velyn_ui::Event(release), ctx.now);
+    return Handled::Yes;
+  }
+  if (in.marker.active()) {
+    if (auto done = in.marker.finish()) {
+      if (done->moved) {
+        app.dispatch_action(document, ctx, PdfViewerAction::SetAnnotationPosition{done->id, done->anchor.x, done->anchor.y});
+      } else {
+        reveal_annotation(app, done->id);
+      }
+    }
+    return Handled::Yes;
+  }
+  if (in.region.active) {
+    copy_region(app);
+    in.region.active = false;
+    return Handled::Yes;
+  }
+  if (app.rail_resizing || app.rail.gesture_active()) {
+    EventRouter::rail_event(app, velyn_ui::Event(release), document, ctx);
+    return Handled::Yes;
+  }
+  if (in.mode == InteractionMode::Selecting) {
+    const bool dragged = in.selection && (in.selection->start != in.selection->end ||
+                                          in.selection->granularity != Granularity::Character);
+    set_interaction_mode(app, dragged ? InteractionMode::SelectionShown : InteractionMode::Idle);
+    return Handled::Yes;
+  }
+  if (in.pan.phase != PanGesture::Phase::None) {
+    const bool click = in.pan.phase == PanGesture::Phase::Pressed;
+    in.pan.phase = PanGesture::Phase::None;
+    if (click) click_canvas(app, release.at);
+    return Handled::Yes;
+  }
+  if (in.markup) {
+    commit_markup(app, document, ctx);
+    return Handled::Yes;
+  }
+  return Handled::No;
+}
+
+// The selection HUD: copy, a swatch (highlights of the selection), comment.
+bool press_hud(PdfApp& app, Point at, docstore::Document& document, velyn_ui::FrameContext& ctx) {
+  auto& in = app.input;
+  if (in.mode != InteractionMode::SelectionShown || !in.selection || !in.hud.frame.contains(at)) return false;
+  const auto hit = velyn_ui::widget::SelectionHud::hit(in.hud, at);
+  if (!hit) return true;
+  const auto* layer = layer_of(app, in.selection->page);
+  using Kind = velyn_ui::widget::SelectionHudHit::Kind;
+  if (hit->kind == Kind::Copy) {
+    copy_selection(app);
+  } else if (hit->kind == Kind::Swatch && layer) {
+    const auto s = std::min(in.selection->start, in.selection->end), e = std::max(in.selection->start, in.selection->end);
+    const auto swatch = static_cast<pa::Swatch>(std::min<std::size_t>(hit->swatch, 4));
+    app.swatch = swatch;
+    add_highlights(app, document, ctx, in.selection->page, selection_rects(*layer, s, e), swatch);
+    set_interaction_mode(app, InteractionMode::Idle);
+  } else if (hit->kind == Kind::Comment && layer) {
+    const auto s = std::min(in.selection->start, in.selection->end), e = std::max(in.selection->start, in.selection->end);
+    const auto rects = selection_rects(*layer, s, e);
+    const std::uint64_t page = in.selection->page;
+    set_interaction_mode(app, InteractionMode::Idle);
+    if (!rects.empty()) create_note(app, document, ctx, page, {rects.front().x, rects.front().y});
+  }
+  return true;
+}
+
+void secondary_press(PdfApp& app, Point at, velyn_ui::FrameContext& ctx) {
+  auto& in = app.input;
+  const auto hit = app.hit_test(at);
+  std::optional<MenuTarget> target;
+  if (hit && app.regions.canvas.contains(at)) {
+    const Point p = page_point(*hit);
+    if (const auto* s = signature_at(app.review, hit->page, p)) {
+      target = MenuTarget{MenuTarget::Kind::Signature, s->id};
+    } else if (const auto* a = annotation_at(app.review, hit->page, p)) {
+      target = MenuTarget{MenuTarget::Kind::Annotation, a->id};
+    }
+  }
+  if (!target) {
+    in.menu.close();
+    in.menu_target.reset();
+    return;
+  }
+  in.menu.clear();
+  in.menu.push("Delete");
+  in.menu.open_at_clamped(at, app.window, ctx.text);
+  in.menu_target = std::move(target);
+}
+
+Handled handle_press(PdfApp& app, const velyn_ui::PointerPress& press, docstore::Document& document,
+                     velyn_ui::FrameContext& ctx) {
+  app.input.shift_held = press.modifiers & velyn_ui::kModShift;
+  if (press.button == velyn_ui::PointerButton::Secondary) {
+    if (EventRouter::rail_event(app, velyn_ui::Event(press), document, ctx) == Handled::Yes) return Handled::Yes;
+    if (app.document_loaded) secondary_press(app, press.at, ctx);
+    return Handled::Yes;
+  }
+  if (press.button != velyn_ui::PointerButton::Primary) return Handled::No;
+  const Point at = press.at;
+  if (handle_search_event(app, velyn_ui::Event(press), ctx.now) == Handled::Yes) return Handled::Yes;
+  if (app.regions.toolbar.contains(at)) {
+    const ToolbarLayout bar = compute_toolbar_layout(app.regions.toolbar, app.scale, app.tool);
+    const bool loaded = app.document_loaded;
+    if (bar.thumbnails.contains(at)) {
+      if (loaded) {
+        app.panels.thumbnails_open = !app.panels.thumbnails_open;
+        if (app.panels.thumbnails_open && app.panels.narrow) app.panels.sidebar_open = false;
+      }
+    } else if (bar.sidebar.contains(at)) {
+      if (loaded) {
+        app.panels.sidebar_open = !app.panels.sidebar_open;
+        if (app.panels.sidebar_open && app.panels.narrow) app.panels.thumbnails_open = false;
+      }
+    } else if (loaded && bar.zoom_out.contains(at)) {
+      app.zoom_by(1 / kZoomStep);
+    } else if (loaded && bar.zoom_in.contains(at)) {
+      app.zoom_by(kZoomStep);
+    } else if (loaded && bar.fit.contains(at)) {
+      app.set_fit(app.fit == FitMode::Page ? FitMode::Width : FitMode::Page);
+    } else if (loaded && bar.find.contains(at)) {
+      if (app.panels.search_open) {
+        close_search(app);
+      } else {
+        open_search(app);
+      }
+    } else if (bar.open.contains(at) || bar.save.contains(at)) {
+      return Handled::No;  // the file operations answer these
+    } else {
+      for (const auto& [t, r] : bar.tools)
+        if (r.contains(at)) set_tool(app, t);
+      for (const auto& [s, r] : bar.swatches) {
+        if (!r.contains(at)) continue;
+        app.swatch = s;
+        if (!app.selected_annotations.empty()) {
+          app.dispatch_action(document, ctx,
+                              PdfViewerAction::SetAnnotationColor{app.selected_annotations.front(),
+                                                                  std::string(pa::swatch_name(s))});
+        }
+      }
+    }
+    app.regions = compute_frame_layout(app.window, app.panels, app.scale);
+    app.redraw_requested = true;
+    return Handled::Yes;
+  }
+  if (app.document_loaded && app.bubble_pill.contains(at)) {
+    app.page_bubble.poke(ctx.now);
+    if (app.bubble_left.contains(at)) app.go_to_page(app.current_page > 1 ? app.current_page - 1 : 1);
+    if (app.bubble_right.contains(at)) app.go_to_page(app.current_page + 1);
+    return Handled::Yes;
+  }
+  if (EventRouter::rail_event(app, velyn_ui::Event(press), document, ctx) == Handled::Yes) return Handled::Yes;
+  if (app.panels.sidebar_open && app.regions.sidebar.contains(at)) {
+    if (!pad_press(app, at)) press_sidebar(app, document, ctx, at);
+    return Handled::Yes;
+  }
+  // A press outside the editor commits it (focus loss).
+  if (app.sidebar.editor) commit_editor(app, document, ctx);
+  if (!app.document_loaded) {
+    if (!app.pending_open && open_button_rect(app.regions.canvas).contains(at)) return Handled::No;  // file operations
+    return Handled::Yes;
+  }
+  if (press_hud(app, at, document, ctx)) return Handled::Yes;
+  if (app.regions.canvas.contains(at)) press_canvas(app, press, document, ctx);
+  app.redraw_requested = true;
+  return Handled::Yes;
+}
+
+}  // namespace
+
+Handled EventRouter::rail_event(PdfApp& app, const velyn_ui::Event& event, docstore::Document& document,
+                                velyn_ui::FrameContext& ctx) {
+  return app.handle_rail_event(event, document, ctx);
+}
+
+Handled EventRouter::route(PdfApp& app, const velyn_ui::Event& event, docstore::Document& document,
+                           velyn_ui::FrameContext& ctx) {
+  if (app.input.input_blocked) return Handled::No;
+  if (std::holds_alternative<velyn_ui::PointerLeave>(event)) {
+    app.pointer.reset();
+    app.redraw_requested = true;
+    return Handled::Yes;
+  }
+  if (app.waiting_for_record) {
+    if (const auto* move = std::get_if<velyn_ui::PointerMove>(&event)) {
+      app.pointer = move->at;
+      app.redraw_requested = true;
+      return Handled::Yes;
+    }
+    return Handled::No;
+  }
+  auto& in = app.input;
+  if (in.menu.is_open()) {
+    const auto r = in.menu.handle_event(event);
+    if (r.chosen) {
+      if (in.menu_target) {
+        const auto target = std::move(*in.menu_target);
+        in.menu_target.reset();
+        if (target.kind == MenuTarget::Kind::Signature) {
+          app.dispatch_action(document, ctx, PdfViewerAction::DeleteSignature{target.id});
+          if (in.selected_signature == target.id) in.selected_signature.reset();
+        } else {
+          app.dispatch_action(document, ctx, PdfViewerAction::DeleteAnnotation{target.id});
+          std::erase(app.selected_annotations, target.id);
+        }
+      }
+      in.menu.close();
+      app.redraw_requested = true;
+      return Handled::Yes;
+    }
+    if (in.menu.is_open()) {
+      if (const auto* move = std::get_if<velyn_ui::PointerMove>(&event)) app.pointer = move->at;
+      if (std::holds_alternative<velyn_ui::PointerPress>(event)) {
+        in.menu.close();
+        in.menu_target.reset();
+      }
+      app.redraw_requested = true;
+      return Handled::Yes;
+    }
+    in.menu_target.reset();
+    if (std::holds_alternative<velyn_ui::PointerPress>(event)) return Handled::Yes;
+  }
+  if (editor_event(app, document, ctx, event) == Handled::Yes) return Handled::Yes;
+  if (const auto* move = std::get_if<velyn_ui::PointerMove>(&event)) return handle_move(app, *move, document, ctx);
+  if (const auto* key = std::get_if<velyn_ui::KeyPress>(&event)) {
+    if (handle_search_event(app, event, ctx.now) == Handled::Yes) return Handled::Yes;
+    if (key->key == velyn_ui::Key::Escape && app.rail.on_escape()) {
+      app.redraw_requested = true;
+    }
+    Handled h = handle_key(app, *key, document, ctx);
+    if (h == Handled::No) h = handle_file_event(app, event);  // Ctrl+O, Ctrl+S
+    app.redraw_requested = true;
+    return h;
+  }
+  if (std::holds_alternative<velyn_ui::TextCommit>(event) || std::holds_alternative<velyn_ui::TextPreedit>(event)) {
+    return handle_search_event(app, event, ctx.now);
+  }
+  if (const auto* wheel = std::get_if<velyn_ui::Wheel>(&event)) {
+    if (EventRouter::rail_event(app, event, document, ctx) == Handled::Yes) return Handled::Yes;
+    return handle_wheel(app, *wheel);
+  }
+  if (const auto* mag = std::get_if<velyn_ui::Magnify>(&event)) {
+    // The toolkit reports the factor relative to the previous event: d = scale − 1.
+    const double d = mag->scale - 1;
+    if (app.document_loaded && std::isfinite(d) && d != 0) app.zoom_at(1 + d, mag->at);
+    return Handled::Yes;
+  }
+  if (const auto* press = std::get_if<velyn_ui::PointerPress>(&event)) {
+    // Open, Save and the empty screen's button are the file operations'.
+    if (handle_press(app, *press, document, ctx) == Handled::Yes) return Handled::Yes;
+    return handle_file_event(app, event);
+  }
+  if (const auto* release = std::get_if<velyn_ui::PointerRelease>(&event)) {
+    handle_search_event(app, event, ctx.now);
+    const Handled h = handle_release(app, *release, document, ctx);
+    app.redraw_requested = true;
+    return h;
+  }
+  return Handled::No;
+}
+
+}  // namespace pdf_app

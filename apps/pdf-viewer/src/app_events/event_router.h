@@ -1,0 +1,46 @@
+#pragma once
+// Input routing of the viewer: keys, wheel, magnify and pointer gestures on
+// the toolbar, page bubble, rail, search bar, review sidebar, signature pad,
+// selection HUD and canvas, and the five markup tools. UI thread only.
+//
+// Routing order: blocked input is ignored; an open context menu sees the
+// event first; then the comment editor, the search field, and the viewer's
+// own handling. Gestures that change review state become viewer actions
+// dispatched through PdfApp::dispatch_action.
+#include "app/tool.h"
+#include "app_events/interaction_state.h"
+#include "velyn_ui/event.h"
+#include "velyn_ui/widget.h"
+
+namespace docstore {
+class Document;
+}
+
+namespace pdf_app {
+
+struct PdfApp;
+
+inline constexpr double kWheelLine = 56;     // pixels per wheel line
+inline constexpr double kArrowStep = 90;
+inline constexpr double kPanSlop = 4;        // a press becomes a pan beyond this
+inline constexpr double kMinRegion = 3;      // points; smaller regions copy nothing
+
+struct EventRouter {
+  static velyn_ui::Handled route(PdfApp& app, const velyn_ui::Event& event, docstore::Document& document,
+                                 velyn_ui::FrameContext& ctx);
+  // The page rail's share of an event (PdfApp keeps it private).
+  static velyn_ui::Handled rail_event(PdfApp& app, const velyn_ui::Event& event, docstore::Document& document,
+                                      velyn_ui::FrameContext& ctx);
+};
+
+// Tool change as the toolbar and the keys do it: tools 1–4 make the mode idle,
+// Sign also opens the sidebar on its Signatures tab.
+void set_tool(PdfApp& app, Tool tool);
+// Mode change that keeps the text store's trigger in step.
+void set_interaction_mode(PdfApp& app, InteractionMode mode);
+// Copies the shown text selection; false when nothing was copied.
+bool copy_selection(PdfApp& app);
+// Deletes the selected annotation, else the selected signature.
+void delete_selection(PdfApp& app, docstore::Document& document, velyn_ui::FrameContext& ctx);
+
+}  // namespace pdf_app
