@@ -67,7 +67,11 @@ int run_interactive(const LaunchDescriptor& d, const LaunchArgs& args) {
   driver.attach_registry(inputs->registry());
   if (d.before_window) d.before_window(args);
   const WindowSize size = d.default_window_size ? d.default_window_size() : WindowSize{1280, 800};
-  auto result = backend::run_window(driver, backend::WindowOptions{title, size.width, size.height});
+  backend::WindowOptions options{title, size.width, size.height, std::nullopt};
+  // Other processes' changes to the room wake the window through its folder;
+  // without a room (or when the descriptor says so) nothing is watched.
+  if (d.poll_room && !inputs->companion().file.empty()) options.watch_folder = inputs->companion().file.parent_path();
+  auto result = backend::run_window(driver, options);
   if (d.after_window) d.after_window(args);
   if (!result) return fail_with(result.error().message);
   return 0;

@@ -276,12 +276,23 @@ void on_destroy(GtkWidget*, gpointer data) {
   gtk_main_quit();
 }
 
-gboolean on_records_poll(gpointer data) {
-  auto* st = static_cast<WindowState*>(data);
+void merge_room_changes(WindowState* st) {
+  if (st->quitting) return;
   if (st->driver->poll_records()) {
     gtk_widget_queue_draw(st->area);
     update_ticking(st);
   }
+}
+
+void on_room_folder_changed(GFileMonitor*, GFile*, GFile*, GFileMonitorEvent event, gpointer data) {
+  if (event == G_FILE_MONITOR_EVENT_CHANGED || event == G_FILE_MONITOR_EVENT_CREATED ||
+      event == G_FILE_MONITOR_EVENT_CHANGES_DONE_HINT) {
+    merge_room_changes(static_cast<WindowState*>(data));
+  }
+}
+
+gboolean on_records_poll(gpointer data) {
+  merge_room_changes(static_cast<WindowState*>(data));
   return G_SOURCE_CONTINUE;
 }
 
@@ -336,10 +347,23 @@ velyn::Result<void> run_window(FrameDriver& driver, const WindowOptions& options
   g_signal_connect(st.window, "delete-event", G_CALLBACK(on_delete), &st);
   g_signal_connect(st.window, "destroy", G_CALLBACK(on_destroy), &st);
 
-  // Other processes' changes to the shared room: the check is one cheap
-  // counter read, so polling it a few times a second costs next to nothing.
+  // Other processes' changes to the shared room. The room folder is watched
+  // (inotify), so an idle window sleeps until a file there changes; the check
+  // itself is one cheap counter read. Without a watchable folder the window
+  // falls back to checking a few times a second.
+  GFileMonitor* monitor = nullptr;
+  if (options.watch_folder) {
+    GFile* folder = g_file_new_for_path(options.watch_folder->c_str());
+    monitor = g_file_monitor_directory(folder, G_FILE_MONITOR_NONE, nullptr, nullptr);
+    g_object_unref(folder);
+    if (monitor) {
+      constexpr gint kRoomChangeRateLimitMs = 50;
+      g_file_monitor_set_rate_limit(monitor, kRoomChangeRateLimitMs);
+      g_signal_connect(monitor, "changed", G_CALLBACK(on_room_folder_changed), &st);
+    }
+  }
   constexpr guint kRecordsPollMs = 250;
-  const guint poll_id = g_timeout_add(kRecordsPollMs, on_records_poll, &st);
+  const guint poll_id = monitor || !options.watch_folder ? 0 : g_timeout_add(kRecordsPollMs, on_records_poll, &st);
 
   const guint term_id = g_unix_signal_add(SIGTERM, on_terminate, &st);
   const guint int_id = g_unix_signal_add(SIGINT, on_terminate, &st);
@@ -351,7 +375,8 @@ velyn::Result<void> run_window(FrameDriver& driver, const WindowOptions& options
 
   gtk_main();
 
-  g_source_remove(poll_id);
+  if (poll_id) g_source_remove(poll_id);
+  if (monitor) g_object_unref(monitor);
   g_source_remove(term_id);
   g_source_remove(int_id);
   g_object_unref(st.zoom);

@@ -1,6 +1,8 @@
 #pragma once
 // The window backend: one GTK toplevel with one drawing area, driven by a
 // FrameDriver. Nothing of GTK leaks past this header.
+#include <filesystem>
+#include <optional>
 #include <string>
 
 #include "velyn/error.h"
@@ -15,6 +17,9 @@ struct WindowOptions {
   std::string title;
   int width = 1280;
   int height = 800;
+  // A folder whose changes (another process appending to a room file in it)
+  // make the window merge the room's new changes.
+  std::optional<std::filesystem::path> watch_folder;
 };
 
 // Opens the window and runs the main loop until the window closes. Fails when
