@@ -7,6 +7,8 @@
 #include "app/file_operations.h"
 #include "app/import_flow.h"
 #include "app/save_flow.h"
+#include "app/ui/empty_screen.h"
+#include "app/ui/toolbar.h"
 #include "file_test_support.h"
 #include "source/review_snapshot.h"
 
@@ -502,6 +504,29 @@ TEST_F(FileOperations, ImportPickerCancelSaysNothingAndChoosingStartsTheImport) 
   EXPECT_EQ(picker_->seen().size(), 3u);
   EXPECT_EQ(picker_->seen().back().request.thread_name(), "pdf-portal-import");
   EXPECT_EQ(picker_->seen().back().thread, "pdf-portal-impo");  // Linux keeps 15 bytes of a thread's name
+}
+
+TEST_F(FileOperations, ButtonsAndKeysAskThePickers) {
+  // Nothing answers: each request stays outstanding while the test looks.
+  picker_->hold();
+  driver_->frame();
+  const auto press = [&](velyn_ui::Point at) { driver_->send(velyn_ui::PointerPress{at}); };
+  press(pdf_app::open_button_rect(app_->regions.canvas).center());  // the empty screen's "Open a PDF…"
+  EXPECT_TRUE(app_->files.open_picker);
+  app_->files.open_picker.reset();
+
+  open_loaded(2);
+  driver_->frame();
+  const auto bar = pdf_app::compute_toolbar_layout(app_->regions.toolbar, app_->scale, app_->tool);
+  press(bar.open.center());
+  EXPECT_TRUE(app_->files.open_picker);
+  press(bar.save.center());
+  ASSERT_TRUE(app_->files.save_picker);
+  app_->files.save_picker.reset();
+  driver_->send(velyn_ui::KeyPress{velyn_ui::Key::Character, U's', velyn_ui::kModCtrl});
+  EXPECT_TRUE(app_->files.save_picker);
+  EXPECT_FALSE(app_->files.pending_save);  // only the picker: nothing is saved before a path is chosen
+  picker_->release();
 }
 
 TEST_F(FileOperations, ANewDocumentDropsThePendingImport) {
