@@ -526,6 +526,14 @@ TEST_F(FileOperations, ButtonsAndKeysAskThePickers) {
   driver_->send(velyn_ui::KeyPress{velyn_ui::Key::Character, U's', velyn_ui::kModCtrl});
   EXPECT_TRUE(app_->files.save_picker);
   EXPECT_FALSE(app_->files.pending_save);  // only the picker: nothing is saved before a path is chosen
+
+  // The page rail's add button asks the import picker.
+  ASSERT_TRUE(app_->panels.thumbnails_open);
+  app_->rail.begin_frame(app_->regions.rail, 2, 0, 792.0 / 612);
+  const auto add = app_->rail.add_button_rect().center();
+  press(add);
+  driver_->send(velyn_ui::PointerRelease{add});
+  EXPECT_TRUE(app_->files.import_picker);
   picker_->release();
 }
 
