@@ -41,7 +41,7 @@ void request_missing_layers(PdfApp& app) {
 }
 
 // Matches one stored layer and merges its results; returns how many landed
-// before position `mark` of the old list.
+// at or before position `mark` of the old list (those shift it).
 std::size_t merge_page(PdfApp& app, std::uint64_t page, std::size_t mark) {
   const auto it = app.page_texts.find(page);
   if (it == app.page_texts.end() || !it->second) return 0;
@@ -57,7 +57,7 @@ std::size_t merge_page(PdfApp& app, std::uint64_t page, std::size_t mark) {
   const std::size_t at = std::size_t(pos - all.begin());
   all.insert(pos, found.begin(), found.end());
   if (all.size() > source::kMaxMatches) all.resize(source::kMaxMatches);
-  return at < mark ? std::min(found.size(), mark - at) : 0;
+  return at <= mark ? found.size() : 0;
 }
 
 }  // namespace
@@ -110,7 +110,7 @@ void search_layer_arrived(PdfApp& app, std::uint64_t page) {
   if (!app.panels.search_open || !has_raster_pages(app) || trimmed(app.search.field.text()).empty()) return;
   if (!app.search.counted.contains(page)) {
     const bool had = !app.search_matches.empty();
-    const std::size_t shifted = merge_page(app, page, app.search.current + 1);
+    const std::size_t shifted = merge_page(app, page, app.search.current);
     if (!had && !app.search_matches.empty()) {
       app.search.current = 0;
       app.go_to_page(app.search_matches.front().page);

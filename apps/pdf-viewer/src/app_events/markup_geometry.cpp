@@ -67,7 +67,9 @@ bool contains(double x, double y, double w, double h, Point p) {
 std::vector<PageRect> highlight_rects(const source::TextLayer* layer, Point a, Point b) {
   const double x0 = std::min(a.x, b.x), x1 = std::max(a.x, b.x);
   const double y0 = std::min(a.y, b.y), y1 = std::max(a.y, b.y);
-  if (x1 - x0 <= kHighlightMinWidth && y1 - y0 <= kHighlightMinHeight) return {};
+  // Page points come back from screen pixels: allow for the round trip.
+  constexpr double kSlack = 1e-6;
+  if (x1 - x0 <= kHighlightMinWidth + kSlack && y1 - y0 <= kHighlightMinHeight + kSlack) return {};
   std::vector<PageRect> out;
   if (layer) {
     for (const auto& line : lines_of(*layer)) {

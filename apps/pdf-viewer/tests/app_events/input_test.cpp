@@ -1,0 +1,270 @@
+// The tools and shortcuts driven by synthetic events on the headless viewer
+// showing the built-in sample document.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "app/launch.h"
+#include "app/pdf_app.h"
+#include "app/search_run.h"
+#include "app/ui/review_sidebar.h"
+#include "app/ui/signature_pad.h"
+#include "app_events/event_router.h"
+#include "velyn_ui/headless.h"
+#include "velyn_ui/widget/clipboard.h"
+
+namespace {
+
+using pdf_app::PdfApp;
+using velyn_ui::Point;
+namespace source = pdf::source;
+
+class TempHome {
+ public:
+  TempHome() {
+    dir_ = std::filesystem::temp_directory_path() / ("pdf-viewer-events-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir_);
+    setenv("HOME", dir_.c_str(), 1);
+    setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
+  }
+  ~TempHome() { std::filesystem::remove_all(dir_); }
+
+ private:
+  std::filesystem::path dir_;
+};
+
+class InputTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto app = std::make_unique<PdfApp>(nullptr);
+    app->open_sample();
+    // Bound to a record so that its actions replicate like a file's.
+    app->record = pdf_app::record_for_path("/tmp/sample-under-test.pdf");
+    harness_ = std::make_unique<velyn_ui::headless::FrameHarness>(velyn_ui::headless::FrameHarness::new_with_theme(
+        velyn_ui::state::State(), std::move(app), 1280, 800, velyn_ui::Theme::light()));
+    harness_->with_records(velyn_ui::record::RecordSet::in_memory(), docstore::Document());
+    harness_->with_registry(*pdf_app::make_action_registry());
+    harness_->frame();
+    harness_->frame();
+  }
+
+  PdfApp& app() { return static_cast<PdfApp&>(harness_->widget()); }
+  // Screen point of page point (x, y) on page `page` (from 1).
+  Point at(std::uint64_t page, double x, double y) {
+    const auto r = app().page_rect(page - 1);
+    const double z = app().viewport.zoom();
+    return {r.x0 + x * z, r.y0 + y * z};
+  }
+  void key(char32_t c, velyn_ui::Modifiers m = velyn_ui::kModNone) {
+    harness_->send(velyn_ui::KeyPress{velyn_ui::Key::Character, c, m});
+  }
+  void named(velyn_ui::Key k, velyn_ui::Modifiers m = velyn_ui::kModNone) { harness_->send(velyn_ui::KeyPress{k, 0, m}); }
+  void drag(Point a, Point b, int steps = 1) {
+    harness_->send(velyn_ui::PointerPress{a});
+    for (int i = 1; i <= steps; ++i) {
+      const double t = double(i) / steps;
+      harness_->send(velyn_ui::PointerMove{{a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t}});
+    }
+    harness_->send(velyn_ui::PointerRelease{b});
+  }
+  void click(Point p, velyn_ui::PointerButton b = velyn_ui::PointerButton::Primary) {
+    harness_->send(velyn_ui::PointerPress{p, b});
+    harness_->send(velyn_ui::PointerRelease{p, b});
+  }
+  // "Hello world" on page `page` at (100, 400), 6 points a character, as the text store holds it.
+  void give_layer(std::uint64_t page) {
+    auto layer = std::make_shared<source::TextLayer>();
+    double x = 100;
+    for (char c : std::string_view("Hello world")) {
+      layer->boxes.push_back({x, 400, 6, 10, layer->text.size(), std::uint32_t(c)});
+      layer->text.push_back(c);
+      x += 6;
+    }
+    app().page_texts[page] = layer;
+  }
+
+  TempHome home_;
+  std::unique_ptr<velyn_ui::headless::FrameHarness> harness_;
+};
+
+TEST_F(InputTest, HighlightDragsBelowSevenByFourCreateNothing) {
+  key(U'2');
+  ASSERT_EQ(app().tool, pdf_app::Tool::Highlight);
+  const auto before = app().review.annotations.size();
+  drag(at(1, 300, 300), at(1, 306, 304));
+  EXPECT_EQ(app().review.annotations.size(), before);
+  drag(at(1, 300, 300), at(1, 307, 304));
+  ASSERT_EQ(app().review.annotations.size(), before + 1);
+  const auto& h = std::get<pdf_actions::AnnoGeom::Highlight>(app().review.annotations.back().geom.value);
+  EXPECT_NEAR(h.w, 7, 1e-6);
+  EXPECT_NEAR(h.h, 4, 1e-6);
+  EXPECT_EQ(app().review.annotations.back().author, app().local_author);
+}
+
+TEST_F(InputTest, InkKeepsPointsFartherThanOneAndAHalfAndNeedsTwo) {
+  key(U'3');
+  const auto before = app().review.annotations.size();
+  drag(at(1, 200, 420), at(1, 200, 420), 1);  // a single point
+  EXPECT_EQ(app().review.annotations.size(), before);
+  harness_->send(velyn_ui::PointerPress{at(1, 200, 420)});
+  for (double x : {201.0, 202.0, 204.0, 205.0, 210.0}) harness_->send(velyn_ui::PointerMove{at(1, x, 420)});
+  harness_->send(velyn_ui::PointerRelease{at(1, 210, 420)});
+  ASSERT_EQ(app().review.annotations.size(), before + 1);
+  const auto& ink = std::get<pdf_actions::AnnoGeom::Ink>(app().review.annotations.back().geom.value);
+  // 201 and 205 lie within 1.5 of the point before them.
+  ASSERT_EQ(ink.points.size(), 4u);
+  EXPECT_NEAR(ink.points[3].x, 210, 1e-6);
+}
+
+TEST_F(InputTest, CtrlWheelZoomsByOnePlusDyOver240) {
+  const Point c = app().regions.canvas.center();
+  const double z = app().viewport.zoom();
+  harness_->send(velyn_ui::Wheel{c, 0, 240, velyn_ui::WheelUnit::Pixels, velyn_ui::kModCtrl});
+  EXPECT_NEAR(app().viewport.zoom(), 2 * z, 1e-9);
+  harness_->send(velyn_ui::Wheel{c, 0, -240, velyn_ui::WheelUnit::Pixels, velyn_ui::kModCtrl});
+  EXPECT_NEAR(app().viewport.zoom(), z, 1e-9);
+}
+
+TEST_F(InputTest, SelectKeepsAShownSelectionHighlightHidesIt) {
+  give_layer(1);
+  app().input.selection = pdf_app::TextSelection{1, 0, 1, 0, 4};
+  pdf_app::set_interaction_mode(app(), pdf_app::InteractionMode::SelectionShown);
+  key(U'1');
+  EXPECT_EQ(app().input.mode, pdf_app::InteractionMode::SelectionShown);
+  EXPECT_TRUE(app().selecting_text);
+  key(U'2');
+  EXPECT_EQ(app().input.mode, pdf_app::InteractionMode::Idle);
+  EXPECT_FALSE(app().input.selection);
+  EXPECT_FALSE(app().selecting_text);
+}
+
+TEST_F(InputTest, TextSelectionByDragAndWordAndCopyCounts) {
+  velyn_ui::text_selection::FakeClipboard clipboard;
+  velyn_ui::text_selection::ScopedClipboard scoped(clipboard);
+  give_layer(1);
+  key(U'1');
+  drag(at(1, 101, 405), at(1, 125, 405), 3);  // "Hello"
+  ASSERT_EQ(app().input.mode, pdf_app::InteractionMode::SelectionShown);
+  key(U'c', velyn_ui::kModCtrl);
+  EXPECT_EQ(clipboard.text, "Hello");
+  EXPECT_EQ(app().status, "Copied 5 characters");
+
+  app().input.selection = pdf_app::TextSelection{1, 6, 7, 6, 6};
+  key(U'c', velyn_ui::kModCtrl);
+  EXPECT_EQ(clipboard.text, "w");
+  EXPECT_EQ(app().status, "Copied 1 character");
+
+  // A double press selects the word under it.
+  harness_->send(velyn_ui::PointerPress{at(1, 140, 405), velyn_ui::PointerButton::Primary, 2});
+  harness_->send(velyn_ui::PointerRelease{at(1, 140, 405)});
+  ASSERT_TRUE(app().input.selection);
+  EXPECT_EQ(app().input.selection->start, 6u);
+  EXPECT_EQ(app().input.selection->end, 10u);
+  EXPECT_EQ(app().input.mode, pdf_app::InteractionMode::SelectionShown);
+}
+
+TEST_F(InputTest, ContextMenuDeletesSignaturesAndNeverOpensOnInk) {
+  key(U'3');
+  drag(at(1, 100, 470), at(1, 160, 470), 6);
+  key(U'1');
+  harness_->send(velyn_ui::PointerPress{at(1, 130, 470), velyn_ui::PointerButton::Secondary});
+  EXPECT_FALSE(app().input.menu.is_open());
+  ASSERT_EQ(app().review.signatures.size(), 1u);
+  const auto& s = app().review.signatures.front();
+  harness_->send(velyn_ui::PointerPress{at(s.page, s.x + 10, s.y + 10), velyn_ui::PointerButton::Secondary});
+  ASSERT_TRUE(app().input.menu.is_open());
+  EXPECT_EQ(app().input.menu.items(), std::vector<std::string>{"Delete"});
+  click(app().input.menu.item_rect(0).center());
+  EXPECT_FALSE(app().input.menu.is_open());
+  EXPECT_TRUE(app().review.signatures.empty());
+}
+
+TEST_F(InputTest, SignaturesArePlacedSixtyFourFromThePageEdges) {
+  key(U'5');
+  EXPECT_TRUE(app().panels.sidebar_open);
+  EXPECT_EQ(app().sidebar.tab, pdf_app::SidebarTab::Signatures);
+  harness_->frame();
+  click(at(1, 1, 1));
+  click(at(1, 611, 791));
+  const auto& sigs = app().review.signatures;
+  ASSERT_EQ(sigs.size(), 3u);
+  EXPECT_NEAR(sigs[1].x, 64, 1e-6);
+  EXPECT_NEAR(sigs[1].y, 64, 1e-6);
+  EXPECT_NEAR(sigs[2].x, 330, 1e-6);
+  EXPECT_NEAR(sigs[2].y, 654, 1e-6);
+  EXPECT_TRUE(std::regex_match(sigs[2].date, std::regex(R"(\d{4}-\d{2}-\d{2})")));
+  EXPECT_FALSE(sigs[2].strokes);  // typed
+  EXPECT_EQ(app().input.selected_signature, sigs[2].id);
+
+  // Draw mode without strokes has nothing to place.
+  pdf_app::set_signature_mode(app(), pdf_app::SignatureMode::Draw);
+  click(at(1, 300, 300));
+  EXPECT_EQ(app().status, "Draw your signature first, then click a page");
+  EXPECT_EQ(sigs.size(), 3u);
+  key(U'1');
+  EXPECT_EQ(pdf_app::place_button_label(app()), "Draw a signature to place");
+}
+
+TEST_F(InputTest, PadStrokesNeedTwoPointsAndClearEmptiesThem) {
+  key(U'5');
+  pdf_app::set_signature_mode(app(), pdf_app::SignatureMode::Draw);
+  harness_->frame();
+  const auto pad = app().signature_pad.pad_rect;
+  ASSERT_TRUE(pad.has_area());
+  click(pad.center());  // a tap: one point, dropped
+  EXPECT_TRUE(app().signature_pad.strokes.empty());
+  harness_->send(velyn_ui::PointerPress{pad.center()});
+  harness_->send(velyn_ui::PointerMove{{pad.center().x + 0.1, pad.center().y}});  // 0.004 or less: no point
+  harness_->send(velyn_ui::PointerMove{{pad.center().x + 20, pad.center().y + 5}});
+  harness_->send(velyn_ui::PointerRelease{{pad.center().x + 20, pad.center().y + 5}});
+  ASSERT_EQ(app().signature_pad.strokes.size(), 1u);
+  EXPECT_EQ(app().signature_pad.strokes[0].size(), 2u);
+  harness_->frame();
+  ASSERT_TRUE(app().signature_pad.clear_rect.has_area());
+  click(app().signature_pad.clear_rect.center());
+  EXPECT_TRUE(app().signature_pad.strokes.empty());
+  harness_->frame();
+  EXPECT_FALSE(app().signature_pad.clear_rect.has_area());
+}
+
+TEST_F(InputTest, ANoteOpensItsEditorAndTheHeaderCountsOpenThreads) {
+  EXPECT_EQ(pdf_app::threads_header(app().review.comments), "3 threads · 2 open");
+  key(U'4');
+  click(at(1, 500, 120));
+  EXPECT_EQ(pdf_app::threads_header(app().review.comments), "4 threads · 3 open");
+  ASSERT_TRUE(app().sidebar.editor);
+  EXPECT_EQ(app().sidebar.tab, pdf_app::SidebarTab::Comments);
+  harness_->send(velyn_ui::TextCommit{"Check this figure"});
+  named(velyn_ui::Key::Enter);
+  EXPECT_FALSE(app().sidebar.editor);
+  EXPECT_EQ(app().review.comments.back().body, "Check this figure");
+  EXPECT_EQ(pdf_app::threads_header({}), "No comments yet");
+}
+
+TEST_F(InputTest, SearchSteppingWrapsAndCountsAreShown) {
+  key(U'f', velyn_ui::kModCtrl);
+  ASSERT_TRUE(app().panels.search_open);
+  EXPECT_EQ(pdf_app::search_count_text(app(), false), "");
+  harness_->send(velyn_ui::TextCommit{"zzqx"});
+  EXPECT_EQ(pdf_app::search_count_text(app(), false), "No matches");
+  EXPECT_EQ(pdf_app::search_count_text(app(), true), "0");
+  app().search.block_matches = {{1, 0, 0, 1}, {2, 0, 0, 1}, {3, 0, 0, 1}};
+  app().search.current = 2;
+  named(velyn_ui::Key::Enter);
+  EXPECT_EQ(app().search.current, 0u);
+  EXPECT_EQ(pdf_app::search_count_text(app(), false), "1 of 3 matches");
+  EXPECT_EQ(pdf_app::search_count_text(app(), true), "1/3");
+  named(velyn_ui::Key::Enter, velyn_ui::kModShift);
+  EXPECT_EQ(app().search.current, 2u);
+  EXPECT_EQ(app().current_page, 3u);
+  // Typing in the field is not a shortcut.
+  key(U'2');
+  EXPECT_EQ(app().tool, pdf_app::Tool::Select);
+  named(velyn_ui::Key::Escape);
+  EXPECT_FALSE(app().panels.search_open);
+  EXPECT_TRUE(app().search.field.text().empty());
+}
+
+}  // namespace

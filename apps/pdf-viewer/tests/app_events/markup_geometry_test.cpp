@@ -1,0 +1,82 @@
+// What the markup tools commit and hit, without a viewer.
+#include "app_events/markup_geometry.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using pdf_app::PageRect;
+namespace source = pdf::source;
+
+// "Hello world" on one line at y 100 and "Second" below it, 6 points a character.
+source::TextLayer two_lines() {
+  source::TextLayer layer;
+  const auto add = [&](std::string_view s, double x, double y) {
+    for (char c : s) {
+      layer.boxes.push_back({x, y, 6, 10, layer.text.size(), std::uint32_t(c)});
+      layer.text.push_back(c);
+      x += 6;
+    }
+  };
+  add("Hello world", 100, 100);
+  layer.boxes.push_back({0, 0, 0, 0, layer.text.size(), '\n'});
+  layer.text.push_back('\n');
+  add("Second", 100, 120);
+  return layer;
+}
+
+TEST(HighlightDrag, ClickSizedDragsCommitNothingAndLinesSplit) {
+  EXPECT_TRUE(pdf_app::highlight_rects(nullptr, {10, 10}, {16, 14}).empty());
+  EXPECT_EQ(pdf_app::highlight_rects(nullptr, {10, 10}, {17, 14}), (std::vector<PageRect>{{10, 10, 7, 4}}));
+  EXPECT_EQ(pdf_app::highlight_rects(nullptr, {17, 14}, {10, 10}).size(), 1u);
+  const auto layer = two_lines();
+  // Over both lines: one rect per line, cut to the drag horizontally.
+  const auto rects = pdf_app::highlight_rects(&layer, {90, 95}, {130, 128});
+  ASSERT_EQ(rects.size(), 2u);
+  EXPECT_EQ(rects[0], (PageRect{100, 100, 30, 10}));
+  EXPECT_EQ(rects[1], (PageRect{100, 120, 30, 10}));
+  // Beside the text: no line qualifies, the drag rect itself is used.
+  EXPECT_EQ(pdf_app::highlight_rects(&layer, {300, 300}, {340, 320}), (std::vector<PageRect>{{300, 300, 40, 20}}));
+}
+
+TEST(InkPoints, PointsWithinOneAndAHalfOfTheLastAreDropped) {
+  std::vector<pdf_actions::Point> points;
+  for (const velyn_ui::Point p : {velyn_ui::Point{0, 0}, {1, 1}, {1.5, 0}, {1.6, 0}, {3.2, 0}}) {
+    pdf_app::append_ink_point(points, p);
+  }
+  EXPECT_EQ(points, (std::vector<pdf_actions::Point>{{0, 0}, {1.6, 0}, {3.2, 0}}));
+}
+
+TEST(SignatureBox, CentredOnThePressAndKeptSixtyFourFromTheEdges) {
+  struct Case {
+    double px, py, w, h, x, y;
+  };
+  const Case cases[] = {
+      {0, 0, 612, 792, 64, 64},
+      {612, 792, 612, 792, 330, 654},
+      {306, 396, 612, 792, 197, 359},
+      {100, 100, 300, 150, 41, 38},  // too small for the margins: centred on the page
+  };
+  for (const auto& c : cases) {
+    const auto box = pdf_app::signature_box(c.px, c.py, c.w, c.h);
+    EXPECT_DOUBLE_EQ(box.x, c.x) << c.px;
+    EXPECT_DOUBLE_EQ(box.y, c.y) << c.py;
+    EXPECT_EQ(box.w, 218);
+    EXPECT_EQ(box.h, 74);
+  }
+}
+
+TEST(TextLayerSelection, WordsLinesRectsAndTrimmedText) {
+  const auto layer = two_lines();
+  EXPECT_EQ(pdf_app::char_at(layer, {101, 101}, false), 0u);
+  EXPECT_FALSE(pdf_app::char_at(layer, {10, 300}, false));
+  EXPECT_EQ(pdf_app::char_at(layer, {10, 121}, true), 12u);  // nearest: "S" of the second line
+  EXPECT_EQ(pdf_app::word_range(layer, 7), (std::pair<std::uint64_t, std::uint64_t>{6, 11}));
+  EXPECT_EQ(pdf_app::line_range(layer, 13).first, 12u);
+  EXPECT_EQ(pdf_app::selection_rects(layer, 4, 13).size(), 2u);
+  EXPECT_EQ(pdf_app::selection_text(layer, 5, 6), "w");
+  EXPECT_EQ(pdf_app::selection_text(layer, 6, 13), "world\nSe");
+  EXPECT_EQ(pdf_app::count_characters("é1"), 2u);
+}
+
+}  // namespace
