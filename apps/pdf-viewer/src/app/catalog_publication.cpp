@@ -2,6 +2,10 @@
 
 #include <fmt/format.h>
 
+#include "app/launch.h"
+#include "app/pdf_app.h"
+#include "app/search_run.h"
+
 #include <algorithm>
 #include <variant>
 
@@ -70,8 +74,9 @@ std::string terms(std::initializer_list<std::string_view> parts) {
   return out;
 }
 
-CatalogEntry entry(std::string key, std::string indexed, std::string title, std::string detail, std::string action) {
+CatalogEntry entry(std::string_view scope, std::string key, std::string indexed, std::string title, std::string detail, std::string action) {
   CatalogEntry e;
+  e.scope = std::string(scope);
   e.result.action_address = {key, std::move(action)};
   e.key = std::move(key);
   e.indexed_text = std::move(indexed);
@@ -117,12 +122,13 @@ std::string outline_key(const std::vector<source::OutlineEntry>& outline, std::s
 std::vector<CatalogEntry> catalog_entries(const CatalogSnapshot& s) {
   std::vector<CatalogEntry> out;
   const std::string& dk = s.document_key;
-  out.push_back(entry(fmt::format("pdf.document:{}", dk), terms({s.title, "pdf document", "find", "save annotated PDF"}),
+  const std::string scope = fmt::format("pdf:{}", dk);
+  out.push_back(entry(scope, fmt::format("pdf.document:{}", dk), terms({s.title, "pdf document", "find", "save annotated PDF"}),
                       s.title, "Open PDF document", "find"));
   for (std::size_t i = 0; i < s.pages.size(); ++i) {
     const std::string text = page_text(s.document, s.pages[i].source_page);
     const std::string n = fmt::format("{}", i + 1);
-    out.push_back(entry(fmt::format("pdf.page:{}:{}", dk, s.pages[i].plan_id),
+    out.push_back(entry(scope, fmt::format("pdf.page:{}:{}", dk, s.pages[i].plan_id),
                         terms({fmt::format("Page {}", n), "pdf page", "open", text}), fmt::format("Page {}", n),
                         first_chars(text, kPageDetailChars), "open"));
   }
@@ -130,7 +136,7 @@ std::vector<CatalogEntry> catalog_entries(const CatalogSnapshot& s) {
     const auto& outline = s.document->outline;
     for (std::size_t i = 0; i < outline.size(); ++i) {
       const auto& o = outline[i];
-      out.push_back(entry(fmt::format("pdf.outline:{}:{}", dk, outline_key(outline, i)),
+      out.push_back(entry(scope, fmt::format("pdf.outline:{}:{}", dk, outline_key(outline, i)),
                           terms({"bookmark", "outline", "contents", o.title, fmt::format("page {}", o.page),
                                  fmt::format("level {}", o.level + 1), "open"}),
                           fmt::format("Bookmark — {}", o.title), fmt::format("Contents · page {}", o.page), "open"));
@@ -138,21 +144,21 @@ std::vector<CatalogEntry> catalog_entries(const CatalogSnapshot& s) {
   }
   for (const auto& a : s.review.annotations) {
     const auto kind = kind_name(a.geom);
-    out.push_back(entry(fmt::format("pdf.annotation:{}", a.id),
+    out.push_back(entry(scope, fmt::format("pdf.annotation:{}", a.id),
                         terms({"annotation", kind, fmt::format("page {}", a.page), a.author, "open"}),
                         fmt::format("{} annotation", kind), fmt::format("Page {} · {}", a.page, a.author), "open"));
   }
   for (const auto& g : s.review.signatures) {
-    out.push_back(entry(fmt::format("pdf.signature:{}", g.id),
+    out.push_back(entry(scope, fmt::format("pdf.signature:{}", g.id),
                         terms({"signature", g.signer, g.date, fmt::format("page {}", g.page), "open"}),
                         fmt::format("Signature by {}", g.signer), fmt::format("Page {} · {}", g.page, g.date), "open"));
   }
   for (const auto& c : s.review.comments) {
-    out.push_back(entry(fmt::format("pdf.comment:{}", c.id),
+    out.push_back(entry(scope, fmt::format("pdf.comment:{}", c.id),
                         terms({"comment", c.author, c.body, fmt::format("page {}", c.page), "open", "reply", "resolve"}),
                         fmt::format("Comment — {}", c.author), c.body, "open"));
     for (const auto& r : c.replies) {
-      out.push_back(entry(fmt::format("pdf.reply:{}:{}", c.id, r.id),
+      out.push_back(entry(scope, fmt::format("pdf.reply:{}:{}", c.id, r.id),
                           terms({"reply", r.author, r.body, fmt::format("page {}", c.page), "open"}),
                           fmt::format("Reply — {}", r.author), r.body, "open"));
     }
@@ -161,7 +167,7 @@ std::vector<CatalogEntry> catalog_entries(const CatalogSnapshot& s) {
     const std::string key = search_key(s.query, s.options);
     for (std::size_t i = 0; i < s.match_pages.size(); ++i) {
       const auto page = s.match_pages[i];
-      out.push_back(entry(fmt::format("pdf.search-result:{}:{}:{}:{}", dk, key, i, page),
+      out.push_back(entry(scope, fmt::format("pdf.search-result:{}:{}:{}:{}", dk, key, i, page),
                           terms({"find result", s.query, fmt::format("page {}", page), fmt::format("match {}", i + 1),
                                  "open"}),
                           fmt::format("Match {} · page {}", i + 1, page), fmt::format("Find result for “{}”", s.query),
@@ -179,6 +185,56 @@ velyn::Result<std::set<std::string>> publish_catalog(velyn_ui::search::SearchCat
     keys.insert(e.key);
   }
   return keys;
+}
+
+}  // namespace pdf_app
+
+namespace pdf_app {
+
+void refresh_catalog(PdfApp& app) {
+  auto& pub = app.catalog;
+  if (pub.unavailable || !app.document_loaded || !app.doc || !app.record || app.waiting_for_record) return;
+  CatalogSnapshot s;
+  s.document_key = app.record->id.to_string();
+  s.title = app.doc->document.title.empty() ? app.doc->file_name : app.doc->document.title;
+  for (const auto& e : app.plan) s.pages.push_back({e.id, e.source_page});
+  s.document = &app.doc->document;
+  s.review = app.review;
+  s.query = app.search.field.text();
+  s.options = {.whole_word = app.search.whole_word, .case_sensitive = app.search.case_sensitive};
+  const std::size_t n = search_result_count(app);
+  for (std::size_t i = 0; i < n; ++i) s.match_pages.push_back(search_result_page(app, i));
+  // The key: everything the entries are made of, hashed.
+  std::uint64_t h = kFnvOffset;
+  fnv(h, s.document_key);
+  fnv(h, s.title);
+  for (const auto& p : s.pages) fnv(h, fmt::format("{}:{};", p.plan_id, p.source_page));
+  if (app.review_heads) {
+    for (const auto& head : *app.review_heads) fnv(h, head.to_string());
+  }
+  fnv(h, search_key(s.query, s.options));
+  for (const auto p : s.match_pages) fnv(h, fmt::format("{},", p));
+  if (pub.published_key == h) return;
+  if (!pub.catalog) {
+    auto opened = velyn_ui::search::SearchCatalog::open_for_application(kApplicationId);
+    if (!opened) {
+      pub.unavailable = true;
+      app.status = fmt::format("Search index unavailable: {}", opened.error().message);
+      return;
+    }
+    pub.catalog = std::move(*opened);
+  }
+  auto keys = publish_catalog(*pub.catalog, s);
+  if (!keys) {
+    app.status = fmt::format("Search index unavailable: {}", keys.error().message);
+    pub.published_key = h;  // not retried every frame; the next change tries again
+    return;
+  }
+  const std::vector<std::string> keep(keys->begin(), keys->end());
+  if (auto removed = pub.catalog->remove_scope_except(fmt::format("pdf:{}", s.document_key), keep); !removed) {
+    app.status = fmt::format("Search index unavailable: {}", removed.error().message);
+  }
+  pub.published_key = h;
 }
 
 }  // namespace pdf_app

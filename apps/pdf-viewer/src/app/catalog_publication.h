@@ -3,6 +3,7 @@
 // document: the document, its pages, bookmarks, markup, comments, replies and
 // the matches of the current search. UI thread only.
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -49,5 +50,19 @@ std::vector<velyn_ui::search::CatalogEntry> catalog_entries(const CatalogSnapsho
 // Upserts every entry; the first error ends publication. Returns the keys written.
 velyn::Result<std::set<std::string>> publish_catalog(velyn_ui::search::SearchCatalog& catalog,
                                                      const CatalogSnapshot& snapshot);
+
+// The viewer's side of the catalogue: opened on first use, written only when
+// what it would publish changed.
+struct CatalogPublisher {
+  std::optional<velyn_ui::search::SearchCatalog> catalog;
+  bool unavailable = false;  // opening failed once; not retried
+  std::optional<std::uint64_t> published_key;
+};
+
+struct PdfApp;
+// The frame update's step: publishes the bound document's entries when the
+// catalogue key changed and retracts the entries it no longer has. Shows
+// "Search index unavailable: {}" when the catalogue fails.
+void refresh_catalog(PdfApp& app);
 
 }  // namespace pdf_app

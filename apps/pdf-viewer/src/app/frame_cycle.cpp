@@ -82,6 +82,9 @@ void PdfApp::update(docstore::Document& document, velyn_ui::FrameContext& ctx) {
   // 5. Page plan, then 6. review model.
   if (document_loaded) refresh_page_plan(document);
   read_review(document);
+
+  // 7. Search catalogue, when what it shows changed.
+  refresh_catalog(*this);
 }
 
 void PdfApp::read_review(const docstore::Document& document) {

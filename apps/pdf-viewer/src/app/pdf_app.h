@@ -22,6 +22,7 @@
 #include "actions/review_model.h"
 #include "actions/viewer_action.h"
 #include "app/file_operations_state.h"
+#include "app/catalog_publication.h"
 #include "app/raster_cache.h"
 #include "app/review_sidebar_state.h"
 #include "app/search_state.h"
@@ -154,6 +155,7 @@ struct PdfApp final : velyn_ui::Widget {
   SidebarState sidebar;
   SignaturePadState signature_pad;
   bool text_lane_full = false;  // the last text request found the worker's lane full
+  CatalogPublisher catalog;     // platform search entries of the bound document
 
   // File operations: pickers, the pending save and import, the operation host
   FileOperationsState files;

@@ -267,4 +267,26 @@ TEST_F(InputTest, SearchSteppingWrapsAndCountsAreShown) {
   EXPECT_TRUE(app().search.field.text().empty());
 }
 
+TEST_F(InputTest, TheFrameUpdatePublishesMarkupToTheCatalogueWhenItChanges) {
+  auto& pub = app().catalog;
+  ASSERT_TRUE(pub.catalog) << app().status.value_or("");
+  const std::string dk = app().record->id.to_string();
+  EXPECT_TRUE(pub.catalog->find("pdf.document:" + dk).value_or(std::nullopt));
+  const auto published = pub.published_key;
+  harness_->frame();
+  EXPECT_EQ(pub.published_key, published);  // nothing changed, nothing written
+  key(U'3');
+  drag(at(1, 100, 470), at(1, 160, 470), 6);
+  harness_->frame();
+  const std::string id = app().review.annotations.back().id;
+  const auto entry = pub.catalog->find("pdf.annotation:" + id).value_or(std::nullopt);
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->result.title, "ink annotation");
+  // Deleted markup leaves the catalogue.
+  app().selected_annotations = {id};
+  named(velyn_ui::Key::Delete);
+  harness_->frame();
+  EXPECT_FALSE(pub.catalog->find("pdf.annotation:" + id).value_or(std::nullopt));
+}
+
 }  // namespace
