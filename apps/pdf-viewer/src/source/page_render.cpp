@@ -56,7 +56,7 @@ class PixelBufferPool {
     free_.push_back(std::move(buffer));
   }
 
-  static constexpr std::uint64_t kPooledPixelBytes = 64ull * 1024 * 1024;
+  static constexpr std::uint64_t kPooledPixelBytes = 32ull * 1024 * 1024;  // four full-width pages
   std::mutex mutex_;
   std::vector<std::unique_ptr<Buffer>> free_;
   std::uint64_t bytes_ = 0;
