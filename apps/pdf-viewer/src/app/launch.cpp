@@ -3,6 +3,8 @@
 #include "app/identity.h"
 #include "actions/viewer_dispatch.h"
 #include "app/pdf_app.h"
+#include "app/search_run.h"
+#include "app_events/event_router.h"
 #include "velyn_actions/registry.h"
 #include "docstore/document.h"
 #include "velyn_ui/headless.h"
@@ -61,7 +63,11 @@ std::unique_ptr<velyn_ui::Widget> build_app(const velyn_ui::launch::LaunchArgs& 
         if (choice.scenario == "reorder") app->synthetic_rail_drag = true;
         app->open_sample();
         if (choice.scenario == "page-bubble") app->page_bubble_pinned = true;
-        if (choice.scenario == "sign") app->tool = Tool::Sign;
+        if (choice.scenario == "sign") set_tool(*app, Tool::Sign);
+        if (choice.scenario == "search") {
+          app->search.field.set_text("velyn");
+          open_search(*app);
+        }
       }
       break;
     case BuildChoice::Kind::Sample: app->open_sample(); break;
