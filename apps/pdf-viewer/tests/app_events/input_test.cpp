@@ -267,6 +267,40 @@ TEST_F(InputTest, SearchSteppingWrapsAndCountsAreShown) {
   EXPECT_TRUE(app().search.field.text().empty());
 }
 
+TEST_F(InputTest, ShortcutKeysNavigateZoomAndTogglePanels) {
+  const double fit = app().viewport.zoom();
+  key(U'+');
+  EXPECT_NEAR(app().viewport.zoom(), fit * 1.15, 1e-9);
+  key(U'_');
+  EXPECT_NEAR(app().viewport.zoom(), fit, 1e-9);
+  key(U'=', velyn_ui::kModCtrl);
+  EXPECT_NEAR(app().viewport.zoom(), fit * 1.15, 1e-9);
+  key(U'0');
+  EXPECT_EQ(app().fit, pdf_app::FitMode::Page);
+  key(U'W');
+  EXPECT_EQ(app().fit, pdf_app::FitMode::Width);
+  key(U'0', velyn_ui::kModCtrl);
+  EXPECT_EQ(app().fit, pdf_app::FitMode::Page);
+  key(U']');
+  EXPECT_EQ(app().current_page, 2u);
+  named(velyn_ui::Key::Space);
+  EXPECT_EQ(app().current_page, 3u);
+  key(U'[');
+  EXPECT_EQ(app().current_page, 2u);
+  named(velyn_ui::Key::End);
+  EXPECT_EQ(app().current_page, 6u);
+  named(velyn_ui::Key::Home);
+  key(U'[');
+  EXPECT_EQ(app().current_page, 1u);
+  const bool open = app().panels.sidebar_open;
+  key(U'b');
+  EXPECT_NE(app().panels.sidebar_open, open);
+  app().status = "something";
+  named(velyn_ui::Key::Escape);
+  EXPECT_FALSE(app().status);
+  EXPECT_TRUE(app().selected_annotations.empty());
+}
+
 TEST_F(InputTest, TheFrameUpdatePublishesMarkupToTheCatalogueWhenItChanges) {
   auto& pub = app().catalog;
   ASSERT_TRUE(pub.catalog) << app().status.value_or("");
