@@ -399,6 +399,42 @@ const Value* MapView::find(std::string_view key) const {
   return s && s->visible() ? &s->live.front().value : nullptr;
 }
 
+namespace {
+
+// Bytewise three-way comparison; member names mostly differ in their first
+// byte, so that is tried before anything else.
+int compare_keys(std::string_view a, std::string_view b) {
+  if (!a.empty() && !b.empty() && a.front() != b.front()) {
+    return static_cast<unsigned char>(a.front()) < static_cast<unsigned char>(b.front()) ? -1 : 1;
+  }
+  const int c = a.compare(b);
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
+}
+
+}  // namespace
+
+void MapView::find_sorted(std::span<const std::string_view> names, std::span<const Value*> found) const {
+  const std::size_t wanted = std::min(names.size(), found.size());
+  std::fill_n(found.begin(), wanted, nullptr);
+  if (!map_) return;
+  const auto& entries = map_->entries;
+  std::size_t e = 0;
+  std::size_t n = 0;
+  while (e < entries.size() && n < wanted) {
+    const int c = compare_keys(entries[e].first, names[n]);
+    if (c < 0) {
+      ++e;
+    } else if (c > 0) {
+      ++n;
+    } else {
+      const Slot& slot = entries[e].second;
+      if (slot.visible()) found[n] = &slot.live.front().value;
+      ++e;
+      ++n;
+    }
+  }
+}
+
 std::size_t MapView::size() const { return map_ ? map_->visible : 0; }
 
 void MapView::for_each(FunctionRef<void(std::string_view, const Value&)> visit) const {

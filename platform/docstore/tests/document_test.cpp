@@ -2,6 +2,10 @@
 // deletes, transactions, causal delivery, save/load.
 #include "docstore/document.h"
 
+#include <array>
+#include <string_view>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "doc_dump.h"
@@ -162,6 +166,38 @@ TEST(Document, BorrowingReadsAgreeWithCopyingReads) {
   ASSERT_TRUE(doc.apply_changes(all_changes(other)));
   EXPECT_EQ(dump_borrowed(doc), dump_winners(doc));
   EXPECT_EQ(dump_borrowed(doc), dump_borrowed(other));
+}
+
+// One ordered pass finds what one find per name finds: present, deleted,
+// absent, before the first and after the last key, with a short out span.
+TEST(Document, FindSortedAgreesWithFind) {
+  Document doc(actor(1));
+  auto tx = doc.begin();
+  const ObjId m = *tx.put_object(ObjId::root(), "m", ObjType::Map);
+  for (const char* key : {"author", "b", "color", "h", "id", "page", "page-id", "x"}) ASSERT_TRUE(tx.put(m, key, key));
+  ASSERT_TRUE(tx.remove(m, "color"));
+  tx.commit();
+  const MapView view = doc.lookup_map(m);
+  const std::vector<std::vector<std::string_view>> cases = {
+      {},
+      {"a", "author", "color", "h", "page", "page-id", "points", "y"},
+      {"", "b", "id", "x"},
+      {"page-id", "x", "zz"},
+      {"aa", "ab"},
+  };
+  for (const auto& names : cases) {
+    const Value stale;
+    std::vector<const Value*> found(names.size(), &stale);
+    view.find_sorted(names, found);
+    for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(found[i], view.find(names[i])) << names[i];
+    std::vector<const Value*> none(names.size(), nullptr);
+    MapView().find_sorted(names, none);
+    EXPECT_EQ(none, std::vector<const Value*>(names.size(), nullptr));
+  }
+  std::array<std::string_view, 2> names = {"b", "x"};
+  std::array<const Value*, 1> one{};
+  view.find_sorted(names, one);
+  EXPECT_EQ(one[0], view.find("b"));
 }
 
 TEST(Document, ConcurrentPutsPickTheSameWinnerOnBothSides) {

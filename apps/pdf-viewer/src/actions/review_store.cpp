@@ -134,9 +134,42 @@ namespace {
 
 bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
 
+// Plain decimals of at most this many digits ("12.50", "-3") are read without
+// from_chars: the digits make an integer below 2^53 and the divisor 10^k is
+// exact, so one division rounds exactly as from_chars does.
+constexpr std::size_t kFastDecimalDigits = 15;
+constexpr std::array<double, kFastDecimalDigits + 1> kPowersOfTen = {
+    1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+std::optional<double> parse_plain_decimal(std::string_view text) {
+  std::size_t i = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  if (negative) ++i;
+  std::uint64_t mantissa = 0;
+  std::size_t digits = 0;
+  std::size_t fraction = 0;
+  const std::size_t int_start = i;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) {
+    mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
+  }
+  if (i == int_start) return std::nullopt;
+  if (i < text.size() && text[i] == '.') {
+    const std::size_t frac_start = ++i;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) {
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
+    }
+    fraction = i - frac_start;
+    if (fraction == 0) return std::nullopt;
+  }
+  if (i != text.size() || digits > kFastDecimalDigits) return std::nullopt;
+  const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[fraction];
+  return negative ? -magnitude : magnitude;
+}
+
 std::optional<double> parse_decimal(std::string_view text) {
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
   if (text.empty()) return std::nullopt;
+  if (auto plain = parse_plain_decimal(text)) return plain;
   double value = 0;
   const char* end = text.data() + text.size();
   auto [ptr, ec] = std::from_chars(text.data(), end, value);
@@ -166,6 +199,7 @@ std::string format_points(const std::vector<Point>& points) {
 
 std::vector<Point> parse_points(std::string_view text) {
   std::vector<Point> points;
+  points.reserve(static_cast<std::size_t>(std::ranges::count(text, ',')));
   std::size_t i = 0;
   while (i < text.size()) {
     while (i < text.size() && is_space(text[i])) ++i;
@@ -247,11 +281,7 @@ template <std::size_t N>
 class RecordMembers {
  public:
   RecordMembers(const docstore::MapView& record, const std::array<std::string_view, N>& names) {
-    std::size_t next = 0;
-    record.for_each([&](std::string_view key, const docstore::Value& value) {
-      while (next < N && names[next] < key) ++next;
-      if (next < N && names[next] == key) values_[next++] = &value;
-    });
+    record.find_sorted(names, values_);
   }
   // The member at names[i], or null.
   [[nodiscard]] const docstore::Value* operator[](std::size_t i) const { return values_[i]; }
@@ -265,9 +295,9 @@ std::optional<std::string_view> text_of(const docstore::Value* v) {
   const std::string* s = v ? v->as_string() : nullptr;
   return s ? std::optional<std::string_view>(*s) : std::nullopt;
 }
-std::string owned_text(const docstore::Value* v) {
-  const auto t = text_of(v);
-  return t ? std::string(*t) : std::string();
+// Copies a text member straight into the record's string (empty when absent).
+void copy_text(std::string& into, const docstore::Value* v) {
+  if (const std::string* s = v ? v->as_string() : nullptr) into.assign(*s);
 }
 std::optional<double> number_of(const docstore::Value* v) {
   if (!v) return std::nullopt;
@@ -313,10 +343,10 @@ std::vector<Annotation> read_annotations(const Document& doc, const PagePosition
     doc.for_each_map(list, [&](std::size_t, const ObjId&, const docstore::MapView& members) {
       const RecordMembers r(members, kAnnotationMembers);
       Annotation& a = out.emplace_back();
-      a.id = owned_text(r[kId]);
+      copy_text(a.id, r[kId]);
       a.page = page_of(r[kPageId], r[kPage], pages);
       a.color = parse_swatch(text_of(r[kColor]).value_or(""));
-      a.author = owned_text(r[kAuthor]);
+      copy_text(a.author, r[kAuthor]);
       const auto kind = text_of(r[kKind]);
       auto num = [&](std::size_t member) { return number_of(r[member]).value_or(0); };
       if (kind == "highlight") {
@@ -338,11 +368,11 @@ std::vector<Comment> read_comments(const Document& doc, const PagePositions& pag
     doc.for_each_map(list, [&](std::size_t, const ObjId&, const docstore::MapView& members) {
       const RecordMembers rec(members, kCommentMembers);
       Comment& c = out.emplace_back();
-      c.id = owned_text(rec[kCommentId]);
+      copy_text(c.id, rec[kCommentId]);
       if (auto anno = text_of(rec[kCommentAnno])) c.anno = std::string(*anno);
       c.page = page_of(rec[kCommentPageId], rec[kCommentPage], pages);
-      c.author = owned_text(rec[kCommentAuthor]);
-      c.body = owned_text(rec[kCommentBody]);
+      copy_text(c.author, rec[kCommentAuthor]);
+      copy_text(c.body, rec[kCommentBody]);
       c.created = (rec[kCommentCreated] ? rec[kCommentCreated]->as_int() : std::nullopt).value_or(0);
       c.resolved = (rec[kCommentResolved] ? rec[kCommentResolved]->as_bool() : std::nullopt).value_or(false);
       if (!rec[kCommentReplies] || !rec[kCommentReplies]->as_list()) return;
@@ -366,12 +396,15 @@ std::vector<Comment> read_comments(const Document& doc, const PagePositions& pag
         }
         Reply& reply = c.replies.emplace_back();
         reply.id = std::move(reply_id);
-        reply.author = owned_text(rv[kReplyAuthor]);
-        reply.body = owned_text(rv[kReplyBody]);
+        copy_text(reply.author, rv[kReplyAuthor]);
+        copy_text(reply.body, rv[kReplyBody]);
       });
     });
   }
-  std::stable_sort(out.begin(), out.end(), [](const Comment& a, const Comment& b) { return a.created < b.created; });
+  // Comments are mostly stored in creation order already.
+  if (!std::ranges::is_sorted(out, {}, &Comment::created)) {
+    std::ranges::stable_sort(out, {}, &Comment::created);
+  }
   return out;
 }
 
@@ -382,14 +415,14 @@ std::vector<Signature> read_signatures(const Document& doc, const PagePositions&
     doc.for_each_map(list, [&](std::size_t, const ObjId&, const docstore::MapView& members) {
       const RecordMembers r(members, kSignatureMembers);
       Signature& s = out.emplace_back();
-      s.id = owned_text(r[kSigId]);
+      copy_text(s.id, r[kSigId]);
       s.page = page_of(r[kSigPageId], r[kSigPage], pages);
       s.x = number_of(r[kSigX]).value_or(0);
       s.y = number_of(r[kSigY]).value_or(0);
       s.w = number_of(r[kSigW]).value_or(kDefaultSignatureWidth);
       s.h = number_of(r[kSigH]).value_or(kDefaultSignatureHeight);
-      s.signer = owned_text(r[kSigSigner]);
-      s.date = owned_text(r[kSigDate]);
+      copy_text(s.signer, r[kSigSigner]);
+      copy_text(s.date, r[kSigDate]);
       if (text_of(r[kSigInk]) == "drawn") s.strokes = parse_strokes(text_of(r[kSigStrokes]).value_or(""));
     });
   }

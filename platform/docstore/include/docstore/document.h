@@ -58,6 +58,10 @@ class MapView {
   // view when the winner is something else.
   [[nodiscard]] MapView find_map(std::string_view key) const;
   [[nodiscard]] ListView find_list(std::string_view key) const;
+  // Several members in one ordered pass, for readers that want most of a
+  // map: `names` sorted bytewise without repeats; found[i] becomes the winner
+  // at names[i], or null. Fills min(names.size(), found.size()) entries.
+  void find_sorted(std::span<const std::string_view> names, std::span<const Value*> found) const;
 
  private:
   friend class Document;
