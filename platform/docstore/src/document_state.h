@@ -17,7 +17,7 @@ struct UndoEntry {
   Kind kind;
   ObjId obj;
   OpKey key;
-  std::vector<LiveOp> prev_live;
+  LiveOps prev_live;
 };
 
 struct UndoLog {

@@ -10,33 +10,20 @@
 
 #include "docstore/ids.h"
 #include "docstore/value.h"
+#include "live_ops.h"
 
 namespace docstore::detail {
 
-struct Object;
-
-struct LiveOp {
-  OpId id;
-  Value value;  // a scalar, or the ObjRef of the object the op made
-  // The object the op made, so that readers reach it without a lookup. Objects
-  // live in node-based storage and are only erased when the op that made them
-  // is rolled back, which removes this op first.
-  const Object* object = nullptr;
-};
-
-// The live ops of one map key or list element, highest id first: live[0] wins.
+// The live ops of one map key or list element: live.front() wins.
 struct Slot {
-  std::vector<LiveOp> live;
+  LiveOps live;
 
   [[nodiscard]] bool visible() const { return !live.empty(); }
   void remove_preds(const std::vector<OpId>& pred) {
     if (pred.empty() || live.empty()) return;
-    std::erase_if(live, [&](const LiveOp& op) { return std::find(pred.begin(), pred.end(), op.id) != pred.end(); });
+    live.remove_if([&](const LiveOp& op) { return std::find(pred.begin(), pred.end(), op.id) != pred.end(); });
   }
-  void add(LiveOp op) {
-    auto at = std::find_if(live.begin(), live.end(), [&](const LiveOp& o) { return o.id < op.id; });
-    live.insert(at, std::move(op));
-  }
+  void add(LiveOp op) { live.add(std::move(op)); }
 };
 
 struct MapObj {
@@ -85,9 +72,11 @@ struct ListObj {
   }
 };
 
+// Objects sit in node-based storage, so a map's members are one hop from the
+// op that made it; a list's bulkier state is held apart.
 struct Object {
   ObjType type = ObjType::Map;
-  std::unique_ptr<MapObj> map;
+  MapObj map;  // empty unless type is Map
   std::unique_ptr<ListObj> list;
 };
 

@@ -53,7 +53,7 @@ velyn::Result<void> Transaction::put(const ObjId& map, std::string_view key, Val
   auto* o = s->find_object(map);
   if (!o || o->type != ObjType::Map) return no_object(map, "map");
   Op op{OpAction::Put, map, std::string(key), false, std::move(scalar), {}};
-  if (const auto* slot = o->map->find(key)) op.pred = live_ids(*slot);
+  if (const auto* slot = o->map.find(key)) op.pred = live_ids(*slot);
   auto r = push_op(*s, *log_, std::move(op), std::nullopt);
   if (!r) return std::unexpected(r.error());
   return {};
@@ -64,7 +64,7 @@ velyn::Result<ObjId> Transaction::put_object(const ObjId& map, std::string_view 
   auto* o = s->find_object(map);
   if (!o || o->type != ObjType::Map) return no_object(map, "map");
   Op op{type == ObjType::Map ? OpAction::MakeMap : OpAction::MakeList, map, std::string(key), false, Null{}, {}};
-  if (const auto* slot = o->map->find(key)) op.pred = live_ids(*slot);
+  if (const auto* slot = o->map.find(key)) op.pred = live_ids(*slot);
   return push_op(*s, *log_, std::move(op), std::nullopt);
 }
 
@@ -116,7 +116,7 @@ velyn::Result<void> Transaction::remove(const ObjId& map, std::string_view key) 
   auto* s = doc_->state_.get();
   auto* o = s->find_object(map);
   if (!o || o->type != ObjType::Map) return no_object(map, "map");
-  const auto* slot = o->map->find(key);
+  const auto* slot = o->map.find(key);
   if (!slot || !slot->visible()) return {};
   auto r = push_op(*s, *log_, Op{OpAction::Delete, map, std::string(key), false, Null{}, live_ids(*slot)},
                    std::nullopt);
