@@ -4,6 +4,7 @@
 #include <cctype>
 #include <string>
 
+#include "app/ui/chrome_style.h"
 #include "velyn_ui/scene.h"
 #include "velyn_ui/text_renderer.h"
 #include "velyn_ui/theme.h"
@@ -17,8 +18,6 @@ using velyn_ui::Rect;
 
 namespace {
 
-constexpr double kHoverStrength = 0.72;
-constexpr double kOnAccentContrast = 4.5;
 constexpr double kProgressFraction = 0.62;  // the bar shows activity, not a measured progress
 
 bool contains(std::string_view haystack, std::string_view needle) {

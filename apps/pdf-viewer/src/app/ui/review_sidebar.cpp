@@ -6,6 +6,7 @@
 
 #include "actions/action_ids.h"
 #include "app/pdf_app.h"
+#include "app/ui/chrome_style.h"
 #include "app/ui/signature_pad.h"
 #include "app_events/event_router.h"
 #include "velyn_ui/scene.h"
@@ -284,7 +285,7 @@ void draw_comments(PdfApp& app, velyn_ui::Scene& scene, velyn_ui::FrameContext& 
     const Rect del{r.x1 - 26, r.y0 + 6, r.x1 - 6, r.y0 + 26};
     const Rect chip_r{del.x0 - 6 - chip_w, r.y0 + 6, del.x0 - 6, r.y0 + 26};
     scene.fill_rounded_rect(chip_r, ctx.theme.chip_radius, cm.resolved ? c.accent : c.lift(0.12));
-    text.draw_text(scene, chip, {chip_r.x0 + 8, chip_r.y0 + 3}, 10.5, cm.resolved ? c.on_accent(4.5) : c.secondary_text);
+    text.draw_text(scene, chip, {chip_r.x0 + 8, chip_r.y0 + 3}, 10.5, cm.resolved ? on_accent(c) : c.secondary_text);
     text.draw_text(scene, "×", {del.x0 + 5, del.y0 + 1}, 13, c.secondary_text);
     // Body.
     const double by = header.y1;

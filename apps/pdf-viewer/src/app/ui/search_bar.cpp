@@ -4,6 +4,7 @@
 
 #include "app/pdf_app.h"
 #include "app/search_run.h"
+#include "app/ui/chrome_style.h"
 #include "velyn_ui/scene.h"
 #include "velyn_ui/text_renderer.h"
 #include "velyn_ui/theme.h"
@@ -78,10 +79,10 @@ void draw_search_bar(PdfApp& app, velyn_ui::Scene& scene, velyn_ui::FrameContext
   }
   // Chips.
   const auto chip = [&](const Rect& r, std::string_view label, bool on, int id) {
-    scene.fill_rounded_rect(r, theme.chip_radius, on ? c.accent : c.lift(0.72));
+    scene.fill_rounded_rect(r, theme.chip_radius, on ? c.accent : hover_tint(c));
     const auto m = text.measure(label, 11);
     text.draw_text(scene, label, {r.center().x - m.width / 2, r.center().y - m.height / 2}, 11,
-                   on ? c.on_accent(4.5) : c.secondary_text);
+                   on ? on_accent(c) : c.secondary_text);
     s.chips.push_back({id, r});
   };
   chip(lay.case_chip, "Case", s.case_sensitive, 1);

@@ -7,6 +7,7 @@
 
 #include "actions/action_ids.h"
 #include "app/pdf_app.h"
+#include "app/ui/chrome_style.h"
 #include "app/ui/page_canvas.h"
 #include "app/ui/review_sidebar.h"
 #include "app_events/event_router.h"
@@ -183,11 +184,11 @@ double draw_signature_pad(PdfApp& app, velyn_ui::Scene& scene, velyn_ui::FrameCo
   const double bt = p + (draw_mode ? 110 : 72);
   const Rect button{x0, bt, x1, bt + 38};
   const bool sign = app.tool == Tool::Sign;
-  scene.fill_rounded_rect(button, ctx.theme.radius, sign ? c.accent : c.lift(0.72));
+  scene.fill_rounded_rect(button, ctx.theme.radius, sign ? c.accent : hover_tint(c));
   const std::string_view label = place_button_label(app);
   const auto m = text.measure(label, 12.5, velyn_ui::kWeightSemibold);
   text.draw_text_weighted(scene, label, {button.center().x - m.width / 2, button.center().y - m.height / 2}, 12.5,
-                          velyn_ui::kWeightSemibold, sign ? c.on_accent(4.5) : c.text);
+                          velyn_ui::kWeightSemibold, sign ? on_accent(c) : c.text);
   hits.push_back({SidebarHitKind::PlaceSignature, 0, {}, button});
 
   text.draw_text(scene, fmt::format("PLACED  ·  {}", app.review.signatures.size()), {x0, bt + 54}, 9.5,

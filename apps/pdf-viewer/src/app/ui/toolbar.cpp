@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/ui/chrome_style.h"
 #include "velyn_ui/scene.h"
 #include "velyn_ui/text_renderer.h"
 #include "velyn_ui/theme.h"
@@ -18,8 +19,6 @@ using velyn_ui::Rect;
 
 namespace {
 
-constexpr double kHoverStrength = 0.72;
-constexpr double kOnAccentContrast = 4.5;
 constexpr double kIconStroke = 1.6;
 constexpr double kIconInset = 10;
 
