@@ -196,7 +196,13 @@ void PdfApp::handle_reply(source::SourceReply reply) {
       [&](auto&& r) {
         using R = std::decay_t<decltype(r)>;
         if constexpr (std::is_same_v<R, source::Opened>) {
-          if (answers_open(r.request_id)) on_opened(std::move(r));
+          if (answers_open(r.request_id)) {
+            on_opened(std::move(r));
+          } else if (client && r.opened.raster_document) {
+            // Nobody wants this document any more: let the worker drop it
+            // instead of holding its bytes until the next activation.
+            (void)client->release(*r.opened.raster_document);
+          }
         } else if constexpr (std::is_same_v<R, source::OpenFailed>) {
           if (!answers_open(r.request_id)) return;
           const std::string path = pending_open->path;

@@ -30,10 +30,24 @@ namespace source = pdf::source;
 using pdf_app::PdfApp;
 
 // A worker whose jobs answer nothing: the test hands the viewer its replies.
+// It notes which raster documents the viewer gave back.
 class SilentJobs final : public source::JobExecutor {
  public:
-  std::optional<source::SourceReply> execute(source::ClientId, source::SourceRequest) override { return std::nullopt; }
+  std::optional<source::SourceReply> execute(source::ClientId, source::SourceRequest request) override {
+    if (const auto* release = std::get_if<source::ReleaseRasterDocument>(&request)) {
+      std::lock_guard lock(mutex);
+      released.push_back(release->document);
+    }
+    return std::nullopt;
+  }
   void close_client(source::ClientId) override {}
+
+  std::vector<source::RasterDocumentId> released_so_far() {
+    std::lock_guard lock(mutex);
+    return released;
+  }
+  std::mutex mutex;
+  std::vector<source::RasterDocumentId> released;
 };
 
 class TempHome {
@@ -79,7 +93,9 @@ source::Opened opened_reply(source::RequestId id, std::size_t pages) {
 class ViewerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    worker_ = source::SourceWorker::start(std::make_unique<SilentJobs>());
+    auto jobs = std::make_unique<SilentJobs>();
+    jobs_ = jobs.get();
+    worker_ = source::SourceWorker::start(std::move(jobs));
     app_ = std::make_unique<PdfApp>(*source::SourceClient::open(*worker_));
   }
   void TearDown() override { app_.reset(); }
@@ -103,6 +119,7 @@ class ViewerTest : public ::testing::Test {
   }
 
   TempHome home_;
+  SilentJobs* jobs_ = nullptr;  // owned by the worker
   std::unique_ptr<source::SourceWorker> worker_;
   std::unique_ptr<PdfApp> app_;
   Services services_;
@@ -180,6 +197,12 @@ TEST_F(ViewerTest, OnlyTheSecondOfTwoQuickOpensIsAccepted) {
   EXPECT_FALSE(app_->status);
   EXPECT_EQ(app_->record->links.front().target, "/tmp/b.pdf");
   EXPECT_TRUE(app_->waiting_for_record);
+  // The unwanted first document is handed back to the worker.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (jobs_->released_so_far().empty() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  EXPECT_EQ(jobs_->released_so_far(), std::vector<source::RasterDocumentId>{first});
 }
 
 TEST_F(ViewerTest, OpenFailureWithAndWithoutADocument) {
