@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <thread>
+#include <vector>
 
 #include "actions/apply.h"
 #include "app/pdf_app.h"
