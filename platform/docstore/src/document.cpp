@@ -3,6 +3,7 @@
 #include "docstore/document.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <map>
 #include <unordered_set>
@@ -287,8 +288,8 @@ std::vector<std::string> Document::keys(const ObjId& map) const {
   const auto* o = state_->find_object(map);
   if (!o || o->type != ObjType::Map) return out;
   out.reserve(o->map.visible);
-  for (const auto& [key, slot] : o->map.entries) {
-    if (slot.visible()) out.push_back(key);
+  for (const MapEntry& e : o->map.entries) {
+    if (e.slot.visible()) out.push_back(e.key);
   }
   return out;
 }
@@ -298,8 +299,8 @@ std::vector<std::pair<std::string, Value>> Document::entries(const ObjId& map) c
   const auto* o = state_->find_object(map);
   if (!o || o->type != ObjType::Map) return out;
   out.reserve(o->map.visible);
-  for (const auto& [key, slot] : o->map.entries) {
-    if (slot.visible()) out.emplace_back(key, slot.live.front().value);
+  for (const MapEntry& e : o->map.entries) {
+    if (e.slot.visible()) out.emplace_back(e.key, e.slot.live.front().value);
   }
   return out;
 }
@@ -373,7 +374,7 @@ namespace {
 // object, members); for long lists they are requested this many elements
 // ahead, one stage at a time, so that their latencies overlap.
 constexpr std::size_t kPrefetchStride = 4;
-constexpr std::size_t kPrefetchedMemberBytes = 512;
+constexpr std::size_t kPrefetchedMemberBytes = 1024;
 
 void prefetch(const void* p) { __builtin_prefetch(p, 0, 3); }
 
@@ -424,35 +425,22 @@ const Value* MapView::find(std::string_view key) const {
   return s && s->visible() ? &s->live.front().value : nullptr;
 }
 
-namespace {
-
-// Bytewise three-way comparison, inline: member names are a few bytes long,
-// shorter than a library call costs.
-int compare_keys(std::string_view a, std::string_view b) {
-  const std::size_t n = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < n; ++i) {
-    if (a[i] != b[i]) return static_cast<unsigned char>(a[i]) < static_cast<unsigned char>(b[i]) ? -1 : 1;
-  }
-  return (a.size() > b.size()) - (a.size() < b.size());
-}
-
-}  // namespace
-
-void MapView::find_sorted(std::span<const std::string_view> names, std::span<const Value*> found) const {
-  const std::size_t wanted = std::min(names.size(), found.size());
+void MapView::find_sorted(std::span<const std::string_view> names, std::span<const std::uint64_t> prefixes,
+                          std::span<const Value*> found) const {
+  const std::size_t wanted = std::min({names.size(), prefixes.size(), found.size()});
   std::fill_n(found.begin(), wanted, nullptr);
   if (!map_) return;
   const auto& entries = map_->entries;
   std::size_t e = 0;
   std::size_t n = 0;
   while (e < entries.size() && n < wanted) {
-    const int c = compare_keys(entries[e].first, names[n]);
+    const int c = compare_keys(entries[e].prefix, entries[e].key, prefixes[n], names[n]);
     if (c < 0) {
       ++e;
     } else if (c > 0) {
       ++n;
     } else {
-      const Slot& slot = entries[e].second;
+      const Slot& slot = entries[e].slot;
       if (slot.visible()) found[n] = &slot.live.front().value;
       ++e;
       ++n;
@@ -460,12 +448,23 @@ void MapView::find_sorted(std::span<const std::string_view> names, std::span<con
   }
 }
 
+void MapView::find_sorted(std::span<const std::string_view> names, std::span<const Value*> found) const {
+  // Maps have few members; prefixes of a bounded batch live on the stack.
+  constexpr std::size_t kBatch = 32;
+  std::array<std::uint64_t, kBatch> prefixes;
+  for (std::size_t done = 0; done < names.size() && done < found.size(); done += kBatch) {
+    const std::size_t count = std::min({kBatch, names.size() - done, found.size() - done});
+    for (std::size_t i = 0; i < count; ++i) prefixes[i] = key_prefix(names[done + i]);
+    find_sorted(names.subspan(done, count), std::span(prefixes).first(count), found.subspan(done, count));
+  }
+}
+
 std::size_t MapView::size() const { return map_ ? map_->visible : 0; }
 
 void MapView::for_each(FunctionRef<void(std::string_view, const Value&)> visit) const {
   if (!map_) return;
-  for (const auto& [key, slot] : map_->entries) {
-    if (slot.visible()) visit(key, slot.live.front().value);
+  for (const MapEntry& e : map_->entries) {
+    if (e.slot.visible()) visit(e.key, e.slot.live.front().value);
   }
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "docstore/ids.h"
+#include "docstore/member_names.h"
 #include "docstore/value.h"
 #include "live_ops.h"
 
@@ -26,21 +27,31 @@ struct Slot {
   void add(LiveOp op) { live.add(std::move(op)); }
 };
 
+struct MapEntry {
+  std::uint64_t prefix = 0;  // key_prefix(key), compared before the key
+  std::string key;
+  Slot slot;
+};
+
 struct MapObj {
-  std::vector<std::pair<std::string, Slot>> entries;  // sorted by key
+  std::vector<MapEntry> entries;  // sorted by key
   std::size_t visible = 0;
 
+  [[nodiscard]] std::vector<MapEntry>::iterator lower_bound(std::string_view key) {
+    const std::uint64_t prefix = key_prefix(key);
+    return std::lower_bound(entries.begin(), entries.end(), key, [&](const MapEntry& e, std::string_view k) {
+      return compare_keys(e.prefix, e.key, prefix, k) < 0;
+    });
+  }
   Slot* find(std::string_view key) {
-    auto it = std::lower_bound(entries.begin(), entries.end(), key,
-                               [](const auto& e, std::string_view k) { return std::string_view(e.first) < k; });
-    return it != entries.end() && it->first == key ? &it->second : nullptr;
+    auto it = lower_bound(key);
+    return it != entries.end() && it->key == key ? &it->slot : nullptr;
   }
   const Slot* find(std::string_view key) const { return const_cast<MapObj*>(this)->find(key); }
   Slot& find_or_add(std::string_view key) {
-    auto it = std::lower_bound(entries.begin(), entries.end(), key,
-                               [](const auto& e, std::string_view k) { return std::string_view(e.first) < k; });
-    if (it != entries.end() && it->first == key) return it->second;
-    return entries.insert(it, {std::string(key), Slot{}})->second;
+    auto it = lower_bound(key);
+    if (it != entries.end() && it->key == key) return it->slot;
+    return entries.insert(it, MapEntry{key_prefix(key), std::string(key), Slot{}})->slot;
   }
 };
 

@@ -15,6 +15,7 @@
 //   visible. Applying a change already in history or pending is a no-op.
 // - A Transaction applies its ops at once (reads see them) and keeps an undo
 //   log; commit seals them into one Change, dropping without commit undoes them.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -28,6 +29,7 @@
 #include "docstore/change.h"
 #include "docstore/function_ref.h"
 #include "docstore/ids.h"
+#include "docstore/member_names.h"
 #include "docstore/value.h"
 #include "velyn/error.h"
 
@@ -62,6 +64,13 @@ class MapView {
   // map: `names` sorted bytewise without repeats; found[i] becomes the winner
   // at names[i], or null. Fills min(names.size(), found.size()) entries.
   void find_sorted(std::span<const std::string_view> names, std::span<const Value*> found) const;
+  // The same with the names' key prefixes computed once, ahead of time.
+  template <std::size_t N>
+  void find_sorted(const MemberNames<N>& names, std::array<const Value*, N>& found) const {
+    find_sorted(names.names(), names.prefixes(), found);
+  }
+  void find_sorted(std::span<const std::string_view> names, std::span<const std::uint64_t> prefixes,
+                   std::span<const Value*> found) const;
 
  private:
   friend class Document;
