@@ -132,7 +132,8 @@ std::uint64_t RecordView::page(const PagePositions& pages) const {
 
 namespace {
 
-bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v'; }
+// ' ' and \t \n \v \f \r, which are contiguous.
+bool is_space(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // Plain decimals of at most this many digits ("12.50", "-3") are read without
 // from_chars: the digits make an integer below 2^53 and the divisor 10^k is
@@ -199,20 +200,24 @@ std::string format_points(const std::vector<Point>& points) {
 
 std::vector<Point> parse_points(std::string_view text) {
   std::vector<Point> points;
-  points.reserve(static_cast<std::size_t>(std::ranges::count(text, ',')));
+  // A point takes at least four bytes ("1,2 "); most take about ten.
+  points.reserve(text.size() / 8 + 1);
+  const std::size_t size = text.size();
   std::size_t i = 0;
-  while (i < text.size()) {
-    while (i < text.size() && is_space(text[i])) ++i;
-    std::size_t start = i;
-    while (i < text.size() && !is_space(text[i])) ++i;
-    if (start == i) continue;
-    std::string_view piece = text.substr(start, i - start);
-    const std::size_t comma = piece.find(',');
-    if (comma == std::string_view::npos) continue;
-    std::string_view second = piece.substr(comma + 1);
-    second = second.substr(0, second.find(','));
-    auto x = parse_decimal(piece.substr(0, comma));
-    auto y = parse_decimal(second);
+  while (i < size) {
+    while (i < size && is_space(text[i])) ++i;
+    const std::size_t start = i;
+    std::size_t first_comma = std::string_view::npos;
+    std::size_t second_comma = std::string_view::npos;
+    for (; i < size && !is_space(text[i]); ++i) {
+      if (text[i] != ',') continue;
+      if (first_comma == std::string_view::npos) first_comma = i;
+      else if (second_comma == std::string_view::npos) second_comma = i;
+    }
+    if (first_comma == std::string_view::npos) continue;
+    const std::size_t y_end = second_comma == std::string_view::npos ? i : second_comma;
+    auto x = parse_decimal(text.substr(start, first_comma - start));
+    auto y = parse_decimal(text.substr(first_comma + 1, y_end - first_comma - 1));
     if (x && y) points.push_back({*x, *y});
   }
   return points;
@@ -280,7 +285,7 @@ constexpr std::size_t kRepliesScannedLinearly = 16;
 template <std::size_t N>
 class RecordMembers {
  public:
-  RecordMembers(const docstore::MapView& record, const std::array<std::string_view, N>& names) {
+  RecordMembers(const docstore::MapView& record, const docstore::MemberNames<N>& names) {
     record.find_sorted(names, values_);
   }
   // The member at names[i], or null.
@@ -315,24 +320,24 @@ std::uint64_t page_of(const docstore::Value* page_id, const docstore::Value* pag
 }
 
 // Member names in bytewise order, as the store keeps them.
-constexpr std::array<std::string_view, 11> kAnnotationMembers = {"author", "color", "h",      "id", "kind", "page",
-                                                                 "page-id", "points", "w",    "x",  "y"};
+constexpr docstore::MemberNames<11> kAnnotationMembers{std::array<std::string_view, 11>{
+    "author", "color", "h", "id", "kind", "page", "page-id", "points", "w", "x", "y"}};
 enum AnnotationMember : std::size_t { kAuthor, kColor, kH, kId, kKind, kPage, kPageId, kPoints, kW, kX, kY };
-constexpr std::array<std::string_view, 9> kCommentMembers = {"anno", "author",  "body",    "created", "id",
-                                                             "page", "page-id", "replies", "resolved"};
+constexpr docstore::MemberNames<9> kCommentMembers{std::array<std::string_view, 9>{
+    "anno", "author", "body", "created", "id", "page", "page-id", "replies", "resolved"}};
 enum CommentMember : std::size_t {
   kCommentAnno, kCommentAuthor, kCommentBody, kCommentCreated, kCommentId, kCommentPage, kCommentPageId,
   kCommentReplies, kCommentResolved
 };
-constexpr std::array<std::string_view, 3> kReplyMembers = {"author", "body", "id"};
+constexpr docstore::MemberNames<3> kReplyMembers{std::array<std::string_view, 3>{"author", "body", "id"}};
 enum ReplyMember : std::size_t { kReplyAuthor, kReplyBody, kReplyId };
-constexpr std::array<std::string_view, 11> kSignatureMembers = {"date",   "h",       "id", "ink", "page", "page-id",
-                                                                "signer", "strokes", "w",  "x",   "y"};
+constexpr docstore::MemberNames<11> kSignatureMembers{std::array<std::string_view, 11>{
+    "date", "h", "id", "ink", "page", "page-id", "signer", "strokes", "w", "x", "y"}};
 enum SignatureMember : std::size_t {
   kSigDate, kSigH, kSigId, kSigInk, kSigPage, kSigPageId, kSigSigner, kSigStrokes, kSigW, kSigX, kSigY
 };
-static_assert(std::ranges::is_sorted(kAnnotationMembers) && std::ranges::is_sorted(kCommentMembers) &&
-              std::ranges::is_sorted(kReplyMembers) && std::ranges::is_sorted(kSignatureMembers));
+static_assert(std::ranges::is_sorted(kAnnotationMembers.names()) && std::ranges::is_sorted(kCommentMembers.names()) &&
+              std::ranges::is_sorted(kReplyMembers.names()) && std::ranges::is_sorted(kSignatureMembers.names()));
 
 }  // namespace
 
