@@ -1,17 +1,22 @@
 #include "app/launch.h"
 
-#include "app/identity.h"
 #include "actions/viewer_dispatch.h"
+#include "app/identity.h"
 #include "app/pdf_app.h"
 #include "app/search_run.h"
 #include "app_events/event_router.h"
-#include "velyn_actions/registry.h"
 #include "docstore/document.h"
+#include "source/source_jobs.h"
+#include "velyn_actions/registry.h"
 #include "velyn_ui/headless.h"
 #include "velyn_ui/persist/open_room.h"
 #include "velyn_ui/record/record_set.h"
 
 namespace pdf_app {
+
+// Imported files live in the content store under the application id; the
+// worker names it on its own because source/ cannot see the app.
+static_assert(pdf::source::kContentStoreApplicationId == kApplicationId);
 
 namespace {
 
