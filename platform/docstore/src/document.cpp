@@ -391,9 +391,18 @@ void ListView::for_each_map(FunctionRef<void(std::size_t, const ObjId&, const Ma
   const auto& nodes = list_->visible_nodes();
   const std::size_t count = nodes.size();
   for (std::size_t i = 0; i < count; ++i) {
-    if (i + 3 * kPrefetchStride < count) prefetch(nodes[i + 3 * kPrefetchStride]);
+    if (i + 3 * kPrefetchStride < count) {
+      // The winner's object pointer sits in the node's second cache line.
+      const ListNode* node = nodes[i + 3 * kPrefetchStride];
+      prefetch(node);
+      prefetch(&node->slot);
+      prefetch(&node->next);
+    }
     if (i + 2 * kPrefetchStride < count) {
-      if (const Object* o = nodes[i + 2 * kPrefetchStride]->slot.live.front().object) prefetch(o);
+      if (const Object* o = nodes[i + 2 * kPrefetchStride]->slot.live.front().object) {
+        prefetch(o);
+        prefetch(&o->map);
+      }
     }
     if (i + kPrefetchStride < count) {
       const Object* o = nodes[i + kPrefetchStride]->slot.live.front().object;
