@@ -289,7 +289,7 @@ std::vector<std::string> Document::keys(const ObjId& map) const {
   if (!o || o->type != ObjType::Map) return out;
   out.reserve(o->map.visible);
   for (const MapEntry& e : o->map.entries) {
-    if (e.slot.visible()) out.push_back(e.key);
+    if (e.slot.visible()) out.emplace_back(e.key.view());
   }
   return out;
 }
@@ -300,7 +300,7 @@ std::vector<std::pair<std::string, Value>> Document::entries(const ObjId& map) c
   if (!o || o->type != ObjType::Map) return out;
   out.reserve(o->map.visible);
   for (const MapEntry& e : o->map.entries) {
-    if (e.slot.visible()) out.emplace_back(e.key, e.slot.live.front().value);
+    if (e.slot.visible()) out.emplace_back(std::string(e.key.view()), e.slot.live.front().value);
   }
   return out;
 }
@@ -443,7 +443,7 @@ void MapView::find_sorted(std::span<const std::string_view> names, std::span<con
   std::size_t e = 0;
   std::size_t n = 0;
   while (e < entries.size() && n < wanted) {
-    const int c = compare_keys(entries[e].prefix, entries[e].key, prefixes[n], names[n]);
+    const int c = compare_keys(entries[e].key.prefix(), entries[e].key.view(), prefixes[n], names[n]);
     if (c < 0) {
       ++e;
     } else if (c > 0) {
@@ -473,7 +473,7 @@ std::size_t MapView::size() const { return map_ ? map_->visible : 0; }
 void MapView::for_each(FunctionRef<void(std::string_view, const Value&)> visit) const {
   if (!map_) return;
   for (const MapEntry& e : map_->entries) {
-    if (e.slot.visible()) visit(e.key, e.slot.live.front().value);
+    if (e.slot.visible()) visit(e.key.view(), e.slot.live.front().value);
   }
 }
 

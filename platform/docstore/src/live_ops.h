@@ -7,8 +7,9 @@
 // allocation. Only while concurrent puts conflict do the ops move to the heap,
 // and they move back inline once the conflict is resolved.
 //
-// States: empty (no inline op, no heap); one (inline op, no heap); many (every
-// op on the heap, in order, the inline op cleared).
+// States: empty (inline op cleared, no heap); one (inline op, no heap); many
+// (every op on the heap, in order, the inline op cleared). A cleared op has
+// counter 0, which no operation has: counters start at 1.
 #include <algorithm>
 #include <cstddef>
 #include <memory>
@@ -36,8 +37,7 @@ class LiveOps {
   LiveOps() = default;
   LiveOps(const LiveOps& other)
       : one_(other.one_),
-        many_(other.many_ ? std::make_unique<std::vector<LiveOp>>(*other.many_) : nullptr),
-        has_one_(other.has_one_) {}
+        many_(other.many_ ? std::make_unique<std::vector<LiveOp>>(*other.many_) : nullptr) {}
   LiveOps& operator=(const LiveOps& other) {
     if (this != &other) *this = LiveOps(other);
     return *this;
@@ -46,8 +46,8 @@ class LiveOps {
   LiveOps& operator=(LiveOps&&) noexcept = default;
   ~LiveOps() = default;
 
-  [[nodiscard]] std::size_t size() const { return many_ ? many_->size() : (has_one_ ? 1 : 0); }
-  [[nodiscard]] bool empty() const { return !has_one_ && !many_; }
+  [[nodiscard]] std::size_t size() const { return many_ ? many_->size() : (has_one() ? 1 : 0); }
+  [[nodiscard]] bool empty() const { return !has_one() && !many_; }
   [[nodiscard]] const LiveOp* begin() const { return many_ ? many_->data() : &one_; }
   [[nodiscard]] const LiveOp* end() const { return begin() + size(); }
   // The winner; only when not empty.
@@ -57,14 +57,12 @@ class LiveOps {
   void add(LiveOp op) {
     if (empty()) {
       one_ = std::move(op);
-      has_one_ = true;
       return;
     }
     if (!many_) {
       many_ = std::make_unique<std::vector<LiveOp>>();
       many_->reserve(2);
       many_->push_back(std::exchange(one_, LiveOp{}));
-      has_one_ = false;
     }
     auto at = std::find_if(many_->begin(), many_->end(), [&](const LiveOp& o) { return o.id < op.id; });
     many_->insert(at, std::move(op));
@@ -73,26 +71,23 @@ class LiveOps {
   template <class Pred>
   void remove_if(Pred pred) {
     if (!many_) {
-      if (has_one_ && pred(std::as_const(one_))) {
-        one_ = LiveOp{};
-        has_one_ = false;
-      }
+      if (has_one() && pred(std::as_const(one_))) one_ = LiveOp{};
       return;
     }
     std::erase_if(*many_, [&](const LiveOp& o) { return pred(o); });
     if (many_->size() <= 1) {
       if (many_->size() == 1) {
         one_ = std::move(many_->front());
-        has_one_ = true;
       }
       many_.reset();
     }
   }
 
  private:
+  [[nodiscard]] bool has_one() const { return one_.id.counter != 0; }
+
   LiveOp one_;
   std::unique_ptr<std::vector<LiveOp>> many_;  // never empty while set
-  bool has_one_ = false;
 };
 
 }  // namespace docstore::detail

@@ -12,6 +12,7 @@
 #include "docstore/member_names.h"
 #include "docstore/value.h"
 #include "live_ops.h"
+#include "map_key.h"
 
 namespace docstore::detail {
 
@@ -28,8 +29,7 @@ struct Slot {
 };
 
 struct MapEntry {
-  std::uint64_t prefix = 0;  // key_prefix(key), compared before the key
-  std::string key;
+  MapKey key;
   Slot slot;
 };
 
@@ -40,18 +40,18 @@ struct MapObj {
   [[nodiscard]] std::vector<MapEntry>::iterator lower_bound(std::string_view key) {
     const std::uint64_t prefix = key_prefix(key);
     return std::lower_bound(entries.begin(), entries.end(), key, [&](const MapEntry& e, std::string_view k) {
-      return compare_keys(e.prefix, e.key, prefix, k) < 0;
+      return compare_keys(e.key.prefix(), e.key.view(), prefix, k) < 0;
     });
   }
   Slot* find(std::string_view key) {
     auto it = lower_bound(key);
-    return it != entries.end() && it->key == key ? &it->slot : nullptr;
+    return it != entries.end() && it->key.view() == key ? &it->slot : nullptr;
   }
   const Slot* find(std::string_view key) const { return const_cast<MapObj*>(this)->find(key); }
   Slot& find_or_add(std::string_view key) {
     auto it = lower_bound(key);
-    if (it != entries.end() && it->key == key) return it->slot;
-    return entries.insert(it, MapEntry{key_prefix(key), std::string(key), Slot{}})->slot;
+    if (it != entries.end() && it->key.view() == key) return it->slot;
+    return entries.insert(it, MapEntry{MapKey(key), Slot{}})->slot;
   }
 };
 

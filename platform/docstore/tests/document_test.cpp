@@ -2,6 +2,7 @@
 // deletes, transactions, causal delivery, save/load.
 #include "docstore/document.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 #include <vector>
@@ -174,15 +175,29 @@ TEST(Document, FindSortedAgreesWithFind) {
   Document doc(actor(1));
   auto tx = doc.begin();
   const ObjId m = *tx.put_object(ObjId::root(), "m", ObjType::Map);
-  for (const char* key : {"author", "b", "color", "h", "id", "page", "page-id", "x"}) ASSERT_TRUE(tx.put(m, key, key));
+  using namespace std::string_view_literals;
+  // Short keys, keys that share their first eight bytes, zero bytes, and
+  // bytes above 0x7f, put in no particular order.
+  const std::vector<std::string_view> keys = {"x", "page-id", "resolved-by", "author", "b", "resolved", "color",
+                                              "h", "a\0"sv, "id", "resolved-at", "page", "\xff", "a"};
+  for (std::string_view key : keys) ASSERT_TRUE(tx.put(m, key, std::string(key)));
   ASSERT_TRUE(tx.remove(m, "color"));
   tx.commit();
+  std::vector<std::string> sorted(keys.begin(), keys.end());
+  std::erase(sorted, "color");
+  std::ranges::sort(sorted);
+  EXPECT_EQ(doc.keys(m), sorted);
   const MapView view = doc.lookup_map(m);
+  for (std::string_view key : keys) {
+    if (key == "color") continue;
+    ASSERT_NE(view.find(key), nullptr) << key;
+    EXPECT_EQ(*view.find(key)->as_string(), key);
+  }
   const std::vector<std::vector<std::string_view>> cases = {
       {},
       {"a", "author", "color", "h", "page", "page-id", "points", "y"},
-      {"", "b", "id", "x"},
-      {"page-id", "x", "zz"},
+      {"", "a", "a\0"sv, "a\0\0"sv, "b", "id", "x"},
+      {"page-id", "resolved", "resolved-a", "resolved-at", "resolved-by", "resolvedz", "x", "zz", "\xff"},
       {"aa", "ab"},
   };
   for (const auto& names : cases) {
