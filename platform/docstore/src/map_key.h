@@ -5,6 +5,7 @@
 // inline, zero-padded; a longer key is held whole on the heap and its first
 // bytes are copied inline too. The inline bytes read as a big-endian integer
 // are the key's prefix (docstore/member_names.h), which orders keys.
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
