@@ -384,11 +384,10 @@ void prefetch_members(const MapObj& map) {
   for (std::size_t at = 0; at < size; at += 64) prefetch(bytes + at);
 }
 
-}  // namespace
-
-void ListView::for_each_map(FunctionRef<void(std::size_t, const ObjId&, const MapView&)> visit) const {
-  if (!list_) return;
-  const auto& nodes = list_->visible_nodes();
+// Visits the map elements among `nodes`, requesting each one's node, object
+// and members ahead of the visit.
+template <class Visit>
+void visit_maps(std::span<const ListNode* const> nodes, Visit&& visit) {
   const std::size_t count = nodes.size();
   for (std::size_t i = 0; i < count; ++i) {
     if (i + 3 * kPrefetchStride < count) {
@@ -410,8 +409,48 @@ void ListView::for_each_map(FunctionRef<void(std::size_t, const ObjId&, const Ma
     }
     const LiveOp& winner = nodes[i]->slot.live.front();
     if (!winner.object || winner.object->type != ObjType::Map) continue;
-    visit(i, ObjId{winner.id}, MapView(&winner.object->map));
+    visit(i, winner);
   }
+}
+
+}  // namespace
+
+void ListView::for_each_map(FunctionRef<void(std::size_t, const ObjId&, const MapView&)> visit) const {
+  if (!list_) return;
+  visit_maps(list_->visible_nodes(), [&](std::size_t i, const LiveOp& winner) {
+    visit(i, ObjId{winner.id}, MapView(&winner.object->map));
+  });
+}
+
+void ListView::for_each_map_in(std::span<const ListView> lists,
+                               FunctionRef<void(std::size_t, std::size_t, const ObjId&, const MapView&)> visit) {
+  // First the visible nodes of every list, in order, each list's header and
+  // node table requested a few lists ahead; then one pipelined pass.
+  struct Place {
+    std::size_t list;
+    std::size_t index;
+  };
+  std::vector<const ListNode*> nodes;
+  std::vector<Place> places;
+  for (std::size_t j = 0; j < lists.size(); ++j) {
+    if (j + 2 * kPrefetchStride < lists.size() && lists[j + 2 * kPrefetchStride].list_) {
+      prefetch(lists[j + 2 * kPrefetchStride].list_);
+      prefetch(&lists[j + 2 * kPrefetchStride].list_->visible);
+    }
+    if (j + kPrefetchStride < lists.size() && lists[j + kPrefetchStride].list_) {
+      const ListObj& ahead = *lists[j + kPrefetchStride].list_;
+      if (ahead.visible_valid) prefetch(ahead.visible.data());
+    }
+    if (!lists[j].list_) continue;
+    const auto& visible = lists[j].list_->visible_nodes();
+    for (std::size_t i = 0; i < visible.size(); ++i) {
+      nodes.push_back(visible[i]);
+      places.push_back({j, i});
+    }
+  }
+  visit_maps(nodes, [&](std::size_t at, const LiveOp& winner) {
+    visit(places[at].list, places[at].index, ObjId{winner.id}, MapView(&winner.object->map));
+  });
 }
 
 MapView MapView::find_map(std::string_view key) const {

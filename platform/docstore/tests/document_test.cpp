@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -213,6 +215,53 @@ TEST(Document, FindSortedAgreesWithFind) {
   std::array<const Value*, 1> one{};
   view.find_sorted(names, one);
   EXPECT_EQ(one[0], view.find("b"));
+}
+
+// Visiting many lists at once sees what visiting them one by one sees:
+// short and long lists (past the read-ahead distance), scalars and nested
+// lists among the maps, empty lists and empty views.
+TEST(Document, ForEachMapInAgreesWithForEachMap) {
+  Document doc(actor(1));
+  std::vector<ObjId> lists;
+  {
+    auto tx = doc.begin();
+    for (int l = 0; l < 30; ++l) {
+      std::string key(1, 'l');
+      key += std::to_string(l);
+      const ObjId list = *tx.put_object(ObjId::root(), key, ObjType::List);
+      const int length = (l * 7) % 23;
+      for (int i = 0; i < length; ++i) {
+        if (i % 5 == 3) {
+          ASSERT_TRUE(tx.insert(list, static_cast<std::size_t>(i), i));
+        } else if (i % 7 == 6) {
+          ASSERT_TRUE(tx.insert_object(list, static_cast<std::size_t>(i), ObjType::List));
+        } else {
+          const ObjId m = *tx.insert_object(list, static_cast<std::size_t>(i), ObjType::Map);
+          ASSERT_TRUE(tx.put(m, "n", l * 100 + i));
+        }
+      }
+      lists.push_back(list);
+    }
+    tx.commit();
+  }
+  using Visit = std::tuple<std::size_t, std::size_t, ObjId, std::int64_t>;
+  std::vector<ListView> views;
+  std::vector<Visit> expected;
+  for (std::size_t l = 0; l < lists.size(); ++l) {
+    views.push_back(doc.lookup_list(lists[l]));
+    if (l % 4 == 0) views.push_back(ListView());  // stands for a missing list
+    const std::size_t at = views.size() - (l % 4 == 0 ? 2 : 1);
+    doc.for_each_map(lists[l], [&](std::size_t i, const ObjId& m, const MapView& members) {
+      expected.emplace_back(at, i, m, *members.find("n")->as_int());
+    });
+  }
+  std::vector<Visit> seen;
+  ListView::for_each_map_in(views, [&](std::size_t list, std::size_t i, const ObjId& m, const MapView& members) {
+    seen.emplace_back(list, i, m, *members.find("n")->as_int());
+  });
+  EXPECT_GT(expected.size(), 200u);
+  EXPECT_EQ(seen, expected);
+  ListView::for_each_map_in({}, [&](std::size_t, std::size_t, const ObjId&, const MapView&) { ADD_FAILURE(); });
 }
 
 TEST(Document, ConcurrentPutsPickTheSameWinnerOnBothSides) {

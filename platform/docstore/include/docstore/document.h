@@ -90,6 +90,12 @@ class ListView {
   void for_each_item(FunctionRef<void(std::size_t index, const Value& value)> visit) const;
   // The elements that are maps, with their positions among all visible elements.
   void for_each_map(FunctionRef<void(std::size_t index, const ObjId& map, const MapView& members)> visit) const;
+  // for_each_map over several lists as one sequence, list by list, with the
+  // list's position in `lists`: for many short lists (one thread per record)
+  // the memory of later lists is requested while earlier ones are visited.
+  static void for_each_map_in(
+      std::span<const ListView> lists,
+      FunctionRef<void(std::size_t list, std::size_t index, const ObjId& map, const MapView& members)> visit);
 
  private:
   friend class Document;
