@@ -368,6 +368,11 @@ std::vector<Annotation> read_annotations(const Document& doc, const PagePosition
 
 std::vector<Comment> read_comments(const Document& doc, const PagePositions& pages) {
   std::vector<Comment> out;
+  // Reply threads are read after all comments, in one pass over every
+  // thread, which lets the store fetch later threads while earlier ones are
+  // read; owners[i] is the comment of threads[i].
+  std::vector<docstore::ListView> threads;
+  std::vector<std::size_t> owners;
   for (const ObjId& list : root_objects(doc, keys::kComments, docstore::ObjType::List)) {
     out.reserve(out.size() + doc.length(list));
     doc.for_each_map(list, [&](std::size_t, const ObjId&, const docstore::MapView& members) {
@@ -381,31 +386,39 @@ std::vector<Comment> read_comments(const Document& doc, const PagePositions& pag
       c.created = (rec[kCommentCreated] ? rec[kCommentCreated]->as_int() : std::nullopt).value_or(0);
       c.resolved = (rec[kCommentResolved] ? rec[kCommentResolved]->as_bool() : std::nullopt).value_or(false);
       if (!rec[kCommentReplies] || !rec[kCommentReplies]->as_list()) return;
-      std::unordered_set<std::string> seen;  // filled only for long threads
-      const docstore::ListView replies = members.find_list(kCommentMembers[kCommentReplies]);
-      replies.for_each_map([&](std::size_t, const ObjId& r, const docstore::MapView& reply_members) {
-        const RecordMembers rv(reply_members, kReplyMembers);
-        const auto id = text_of(rv[kReplyId]);
-        std::string reply_id = id ? std::string(*id) : "legacy:" + c.id + ":" + r.to_string();
-        // Threads are short: a scan beats building a set, up to a bound that
-        // keeps a hostile thread linear.
-        if (c.replies.size() < kRepliesScannedLinearly) {
-          for (const Reply& earlier : c.replies) {
-            if (earlier.id == reply_id) return;
-          }
-        } else {
-          if (seen.empty()) {
-            for (const Reply& earlier : c.replies) seen.insert(earlier.id);
-          }
-          if (!seen.insert(reply_id).second) return;
-        }
-        Reply& reply = c.replies.emplace_back();
-        reply.id = std::move(reply_id);
-        copy_text(reply.author, rv[kReplyAuthor]);
-        copy_text(reply.body, rv[kReplyBody]);
-      });
+      threads.push_back(members.find_list(kCommentMembers[kCommentReplies]));
+      owners.push_back(out.size() - 1);
     });
   }
+  std::unordered_set<std::string> seen;  // of the current thread, filled only for long threads
+  std::size_t seen_thread = threads.size();
+  docstore::ListView::for_each_map_in(threads, [&](std::size_t thread, std::size_t, const ObjId& r,
+                                                   const docstore::MapView& reply_members) {
+    Comment& c = out[owners[thread]];
+    if (thread != seen_thread) {
+      seen.clear();
+      seen_thread = thread;
+    }
+    const RecordMembers rv(reply_members, kReplyMembers);
+    const auto id = text_of(rv[kReplyId]);
+    std::string reply_id = id ? std::string(*id) : "legacy:" + c.id + ":" + r.to_string();
+    // Threads are short: a scan beats building a set, up to a bound that
+    // keeps a hostile thread linear.
+    if (c.replies.size() < kRepliesScannedLinearly) {
+      for (const Reply& earlier : c.replies) {
+        if (earlier.id == reply_id) return;
+      }
+    } else {
+      if (seen.empty()) {
+        for (const Reply& earlier : c.replies) seen.insert(earlier.id);
+      }
+      if (!seen.insert(reply_id).second) return;
+    }
+    Reply& reply = c.replies.emplace_back();
+    reply.id = std::move(reply_id);
+    copy_text(reply.author, rv[kReplyAuthor]);
+    copy_text(reply.body, rv[kReplyBody]);
+  });
   // Comments are mostly stored in creation order already.
   if (!std::ranges::is_sorted(out, {}, &Comment::created)) {
     std::ranges::stable_sort(out, {}, &Comment::created);
