@@ -1,7 +1,11 @@
 // Applying viewer actions to the shared document and reading the review model back.
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
+#include <cmath>
 #include <limits>
+#include <random>
 
 #include "actions/action_ids.h"
 #include "review_test_support.h"
@@ -263,6 +267,44 @@ TEST(ReviewRead, WrongTypesGiveDefaults) {
   ASSERT_EQ(sigs.size(), 1u);
   EXPECT_EQ(sigs[0], (Signature{"", 1, 0, 0, 180, 56, "", "", std::vector<Stroke>{{}}}));
   EXPECT_TRUE(read_comments(doc).empty());
+}
+
+// Coordinates are read with a shortcut for short plain decimals; it must give
+// the very bits std::from_chars gives, and refuse what it refuses.
+TEST(ReviewRead, PointNumbersReadExactlyAsFromChars) {
+  auto reference = [](std::string_view t) -> std::optional<double> {
+    if (!t.empty() && t.front() == '+') t.remove_prefix(1);
+    double v = 0;
+    auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), v);
+    if (t.empty() || ec != std::errc() || ptr != t.data() + t.size() || !std::isfinite(v)) return std::nullopt;
+    return v;
+  };
+  std::vector<std::string> numbers = {"0", "-0", "-0.00", "1.", ".5", "1.5", "+2.25", "1e3", "0.1", "0.3",
+                                      "123456789012345", "1234567890123456", "0.123456789012345",
+                                      "0.1234567890123456", "999999999999999.9", "9007199254740993",
+                                      "--1", "1..2", "", "-", "nan", "inf", "1e400", "0x10", "00012.500"};
+  std::mt19937_64 rng(20261211);
+  for (int i = 0; i < 20000; ++i) {
+    std::string n = rng() % 5 == 0 ? "-" : "";
+    const int int_digits = 1 + static_cast<int>(rng() % 12);
+    for (int d = 0; d < int_digits; ++d) n += static_cast<char>('0' + rng() % 10);
+    if (rng() % 3 != 0) {
+      n += '.';
+      const int frac_digits = 1 + static_cast<int>(rng() % 8);
+      for (int d = 0; d < frac_digits; ++d) n += static_cast<char>('0' + rng() % 10);
+    }
+    numbers.push_back(n);
+  }
+  for (const auto& n : numbers) {
+    const auto expected = reference(n);
+    const auto got = parse_points(n + ",7");
+    if (!expected) {
+      EXPECT_TRUE(got.empty()) << n;
+      continue;
+    }
+    ASSERT_EQ(got.size(), 1u) << n;
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(got[0].x), std::bit_cast<std::uint64_t>(*expected)) << n;
+  }
 }
 
 TEST(ReviewRead, PointsParsing) {
