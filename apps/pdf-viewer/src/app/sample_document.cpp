@@ -23,7 +23,7 @@ pdf::source::Document sample_document() {
   pdf::source::Document d;
   d.title = "Velyn Technical Overview";
   d.author = "Brannic Systems";
-  d.subject = "Architecture specification";
+  d.subject = "Architecture reference";
   d.page_width = 612;
   d.page_height = 792;
   d.pages = {
