@@ -148,27 +148,28 @@ Handled handle_key(PdfApp& app, const velyn_ui::KeyPress& key, docstore::Documen
   app.input.shift_held = key.modifiers & velyn_ui::kModShift;
   const char32_t c = key.key == Key::Character ? key.character : 0;
   const bool loaded = app.document_loaded;
-  const auto reset_zoom = [&] {
-    app.set_fit(FitMode::Page);
-    app.viewport.set_scroll({0, 0});
-    app.update_current_page();
+  // Zoom keys work with and without Ctrl: +/= in, -/_/− out, 0 resets.
+  const auto zoom_key = [&](char32_t ch) {
+    if (ch == U'+' || ch == U'=') {
+      if (loaded) app.zoom_by(kZoomStep);
+    } else if (ch == U'-' || ch == U'_' || ch == U'\u2212') {
+      if (loaded) app.zoom_by(1 / kZoomStep);
+    } else if (ch == U'0') {
+      if (loaded) {
+        app.set_fit(FitMode::Page);
+        app.viewport.set_scroll({0, 0});
+        app.update_current_page();
+      }
+    } else {
+      return false;
+    }
+    return true;
   };
   if (ctrl) {
+    if (zoom_key(c)) return Handled::Yes;
     switch (c) {
       case U'f':
         open_search(app);
-        return Handled::Yes;
-      case U'+':
-      case U'=':
-        if (loaded) app.zoom_by(kZoomStep);
-        return Handled::Yes;
-      case U'-':
-      case U'_':
-      case U'\u2212':
-        if (loaded) app.zoom_by(1 / kZoomStep);
-        return Handled::Yes;
-      case U'0':
-        if (loaded) reset_zoom();
         return Handled::Yes;
       case U'c': return copy_selection(app) ? Handled::Yes : Handled::No;
       default: return Handled::No;  // Ctrl+O and Ctrl+S belong to the file operations
@@ -207,24 +208,13 @@ Handled handle_key(PdfApp& app, const velyn_ui::KeyPress& key, docstore::Documen
       return Handled::Yes;
     default: return Handled::No;
   }
+  if (zoom_key(c)) return Handled::Yes;
   switch (c) {
     case U'1': set_tool(app, Tool::Select); return Handled::Yes;
     case U'2': set_tool(app, Tool::Highlight); return Handled::Yes;
     case U'3': set_tool(app, Tool::Draw); return Handled::Yes;
     case U'4': set_tool(app, Tool::Note); return Handled::Yes;
     case U'5': set_tool(app, Tool::Sign); return Handled::Yes;
-    case U'+':
-    case U'=':
-      if (loaded) app.zoom_by(kZoomStep);
-      return Handled::Yes;
-    case U'-':
-    case U'_':
-    case U'\u2212':
-      if (loaded) app.zoom_by(1 / kZoomStep);
-      return Handled::Yes;
-    case U'0':
-      if (loaded) reset_zoom();
-      return Handled::Yes;
     case U'w':
     case U'W':
       if (loaded) app.set_fit(FitMode::Width);
