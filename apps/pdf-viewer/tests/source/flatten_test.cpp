@@ -3,6 +3,7 @@
 // in which colour the markup landed.
 #include <gtest/gtest.h>
 
+#include "opened_source_test.h"
 #include "pdf_fixtures.h"
 #include "save_fixtures.h"
 #include "source/flatten.h"
@@ -38,17 +39,9 @@ Signature typed(std::uint64_t page, double x, double y, double w, double h, std:
   return Signature{"s-" + signer, page, x, y, w, h, std::move(signer), std::move(date), std::nullopt};
 }
 
-class FlattenTest : public ::testing::Test {
+class FlattenTest : public testing::OpenedSourceTest {
  protected:
-  void SetUp() override {
-    testing::isolate_home();
-    if (shared_pdfium() == nullptr) GTEST_SKIP() << "PDFium not found: set VELYN_PDFIUM_LIB to libpdfium.so";
-    testing::write_numbered_pdf(dir_ / "source.pdf", 3);
-    state_ = testing::open_state(dir_ / "source.pdf", dir_ / "blobs");
-    ASSERT_NE(state_, nullptr);
-  }
 
-  WorkerDocument& doc() { return *state_->lookup_document(kClient, kDocument); }
 
   // Prepare and commit; the error text of the first failing phase.
   velyn::Result<std::filesystem::path> save(ReviewSnapshot review, const std::filesystem::path& destination) {
@@ -62,8 +55,6 @@ class FlattenTest : public ::testing::Test {
     return destination;
   }
 
-  TempDir dir_;
-  std::unique_ptr<WorkerState> state_;
   std::uint64_t save_id_ = 0;
 };
 

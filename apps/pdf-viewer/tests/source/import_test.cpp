@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "blobstore/blob_store.h"
+#include "opened_source_test.h"
 #include "pdf_fixtures.h"
 #include "save_fixtures.h"
 #include "source/bounded_read.h"
@@ -71,17 +72,9 @@ testing::FixtureSpec pages_of(std::vector<testing::FixturePage> pages) {
   return spec;
 }
 
-class ImportTest : public ::testing::Test {
+class ImportTest : public testing::OpenedSourceTest {
  protected:
-  void SetUp() override {
-    testing::isolate_home();
-    if (shared_pdfium() == nullptr) GTEST_SKIP() << "PDFium not found: set VELYN_PDFIUM_LIB to libpdfium.so";
-    testing::write_numbered_pdf(dir_ / "source.pdf", 3);
-    state_ = testing::open_state(dir_ / "source.pdf", dir_ / "blobs");
-    ASSERT_NE(state_, nullptr);
-  }
   const Pdfium& pdfium() { return *shared_pdfium(); }
-  WorkerDocument& doc() { return *state_->lookup_document(kClient, kDocument); }
 
   SourceReply import(const std::filesystem::path& path) {
     return run_import_file(*state_, kClient, ImportFile{kDocument, ++request_id_, path, 1, "source-1"});
@@ -102,8 +95,6 @@ class ImportTest : public ::testing::Test {
     return n;
   }
 
-  TempDir dir_;
-  std::unique_ptr<WorkerState> state_;
   RequestId request_id_ = 100;
 };
 
