@@ -59,19 +59,24 @@ int run_interactive(const LaunchDescriptor& d, const LaunchArgs& args) {
   if (!d.interactive.launch) return fail_with("this application has no interactive launch");
   auto inputs = d.interactive.launch(args);
   if (!inputs) return fail_with(inputs.error().message);
-  auto widget = std::move(inputs->widget());
-  const std::string title = widget->title();
-  FrameDriver driver(std::move(inputs->state()), std::move(widget), Theme::light());
-  auto& records = inputs->records();
-  driver.attach_records(records ? std::move(*records) : record::RecordSet::in_memory(), docstore::Document());
-  driver.attach_registry(inputs->registry());
-  if (d.before_window) d.before_window(args);
-  const WindowSize size = d.default_window_size ? d.default_window_size() : WindowSize{1280, 800};
-  backend::WindowOptions options{title, size.width, size.height, std::nullopt};
-  // Other processes' changes to the room wake the window through its folder;
-  // without a room (or when the descriptor says so) nothing is watched.
-  if (d.poll_room && !inputs->companion().file.empty()) options.watch_folder = inputs->companion().file.parent_path();
-  auto result = backend::run_window(driver, options);
+  velyn::Result<void> result;
+  {
+    auto widget = std::move(inputs->widget());
+    const std::string title = widget->title();
+    FrameDriver driver(std::move(inputs->state()), std::move(widget), Theme::light());
+    auto& records = inputs->records();
+    driver.attach_records(records ? std::move(*records) : record::RecordSet::in_memory(), docstore::Document());
+    driver.attach_registry(inputs->registry());
+    if (d.before_window) d.before_window(args);
+    const WindowSize size = d.default_window_size ? d.default_window_size() : WindowSize{1280, 800};
+    backend::WindowOptions options{title, size.width, size.height, std::nullopt};
+    // Other processes' changes to the room wake the window through its folder;
+    // without a room (or when the descriptor says so) nothing is watched.
+    if (d.poll_room && !inputs->companion().file.empty()) options.watch_folder = inputs->companion().file.parent_path();
+    result = backend::run_window(driver, options);
+  }
+  // The widget is gone by now, so the hook sees what it left behind (work it
+  // handed to other threads) and may wait for it before the process exits.
   if (d.after_window) d.after_window(args);
   if (!result) return fail_with(result.error().message);
   return 0;

@@ -1,5 +1,7 @@
 #include "app/launch.h"
 
+#include <chrono>
+
 #include "actions/viewer_dispatch.h"
 #include "app/identity.h"
 #include "app/pdf_app.h"
@@ -7,6 +9,8 @@
 #include "app_events/event_router.h"
 #include "docstore/document.h"
 #include "source/source_jobs.h"
+#include "source/source_worker.h"
+#include "velyn_ui/log.h"
 #include "velyn_actions/registry.h"
 #include "velyn_ui/headless.h"
 #include "velyn_ui/persist/open_room.h"
@@ -23,7 +27,18 @@ namespace {
 constexpr std::array<std::string_view, 1> kFlags = {kSampleFlag};
 constexpr double kVisualsTimeoutSeconds = 15;
 
+// How long an exiting viewer waits for the worker to release what the closed
+// window left it (documents, a save still being written and its private
+// directory beside the destination).
+constexpr auto kExitReleaseWait = std::chrono::seconds(10);
+
 std::unique_ptr<PdfApp> build_empty() { return std::make_unique<PdfApp>(); }
+
+void release_worker_leftovers(const velyn_ui::launch::LaunchArgs&) {
+  if (!pdf::source::SourceWorker::get().wait_for_released_clients(kExitReleaseWait)) {
+    velyn_ui::log::warning("the PDF worker was still busy when the viewer exited");
+  }
+}
 
 }  // namespace
 
@@ -135,7 +150,7 @@ const velyn_ui::launch::LaunchDescriptor& launch_descriptor() {
       .interactive = {build_app, launch_app},
       .screenshot = {build_app, launch_shot},
       .before_window = nullptr,
-      .after_window = nullptr,
+      .after_window = release_worker_leftovers,
       .windows = 1,
       .default_window_size = default_window_size,
       .store_opener = velyn_ui::persist::open,

@@ -116,6 +116,7 @@ ThreadStarter default_thread_starter() {
 struct SourceWorker::Shared {
   mutable std::mutex mutex;
   std::condition_variable wake;
+  std::condition_variable released;  // a closed client's release finished
   std::optional<std::string> failure;
   std::deque<QueuedRequest> control;
   std::deque<QueuedRequest> render_lane;
@@ -126,6 +127,7 @@ struct SourceWorker::Shared {
   CoalescingSlot import_slot;
   std::deque<ClientId> close_list;
   std::set<ClientId> closing;
+  std::map<ClientId, std::function<void()>> notifiers;
   std::deque<TaggedReply> replies;
   std::deque<TaggedReply> results;
   std::uint64_t result_bytes = 0;
@@ -286,8 +288,22 @@ void SourceWorker::close(ClientId client) {
     s.result_bytes = 0;
     for (const TaggedReply& r : s.results) s.result_bytes = saturating_add(s.result_bytes, r.cost);
     s.close_list.push_back(client);
+    s.notifiers.erase(client);
   }
   shared_->wake.notify_one();
+}
+
+void SourceWorker::set_reply_notifier(ClientId client, std::function<void()> notify) {
+  std::lock_guard lock(shared_->mutex);
+  if (shared_->closing.contains(client)) return;
+  shared_->notifiers[client] = std::move(notify);
+}
+
+bool SourceWorker::wait_for_released_clients(std::chrono::milliseconds timeout) {
+  std::unique_lock lock(shared_->mutex);
+  return shared_->released.wait_for(lock, timeout, [this] {
+    return shared_->closing.empty() || shared_->stop || shared_->failure.has_value();
+  });
 }
 
 std::size_t SourceWorker::waiting_ordinary_replies(ClientId client) const {
@@ -341,24 +357,32 @@ void SourceWorker::run() {
     }
     if (!job->request) {
       executor_->close_client(job->client);
-      std::lock_guard lock(shared_->mutex);
-      shared_->closing.erase(job->client);
+      {
+        std::lock_guard lock(shared_->mutex);
+        shared_->closing.erase(job->client);
+      }
+      shared_->released.notify_all();
       continue;
     }
     std::optional<SourceReply> reply = executor_->execute(job->client, std::move(*job->request));
-    if (reply) deliver(job->client, std::move(*reply));
+    if (!reply) continue;
+    // The client learns of its reply after the lock is released, so that its
+    // notifier may poll at once.
+    if (auto notify = deliver(job->client, std::move(*reply))) (*notify)();
   }
 }
 
-void SourceWorker::deliver(ClientId client, SourceReply reply) {
+std::optional<std::function<void()>> SourceWorker::deliver(ClientId client, SourceReply reply) {
   std::lock_guard lock(shared_->mutex);
   Shared& s = *shared_;
   // A closing client collects nothing; large results for it would only sit in
   // the bounded queue, so they are dropped like ordinary ones.
-  if (s.closing.contains(client)) return;
+  if (s.closing.contains(client)) return std::nullopt;
+  std::optional<std::function<void()>> notify;
+  if (const auto it = s.notifiers.find(client); it != s.notifiers.end() && it->second) notify = it->second;
   if (!is_large_reply(reply)) {
     s.replies.push_back(TaggedReply{client, std::move(reply), 0});
-    return;
+    return notify;
   }
   std::uint64_t cost = reply_cost(reply);
   if (cost > kResultMemoryLimit) {
@@ -384,6 +408,7 @@ void SourceWorker::deliver(ClientId client, SourceReply reply) {
   }
   s.results.push_back(TaggedReply{client, std::move(reply), cost});
   s.result_bytes = saturating_add(s.result_bytes, cost);
+  return notify;
 }
 
 // ---- clients ------------------------------------------------------------------
@@ -415,6 +440,10 @@ std::expected<void, SourceWorkerError> SourceClient::submit(SourceRequest reques
 }
 
 std::vector<SourceReply> SourceClient::poll() { return worker_.poll(id_); }
+
+void SourceClient::set_reply_notifier(std::function<void()> notify) {
+  if (!closed_.load()) worker_.set_reply_notifier(id_, std::move(notify));
+}
 
 std::expected<RequestId, SourceWorkerError> SourceClient::open_document(std::filesystem::path path) {
   auto id = allocate_request_id();

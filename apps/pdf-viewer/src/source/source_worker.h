@@ -14,6 +14,7 @@
 // States of a client: open -> closing (closed flag, id in the closing set,
 // queued on the close list) -> gone (the worker released its documents).
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -82,6 +83,14 @@ class SourceWorker {
   std::vector<SourceReply> poll(ClientId client);
   // Withdraws the client's work and replies and queues its release.
   void close(ClientId client);
+  // `notify` runs on the worker thread, without the lock held, each time a
+  // reply for the client has been queued: the UI thread's way to be woken
+  // instead of polling. Dropped when the client closes.
+  void set_reply_notifier(ClientId client, std::function<void()> notify);
+  // Waits until every closed client has been released (its documents and
+  // prepared saves, with their private directories, are gone), at most
+  // `timeout`; false when the time ran out. Called before the process exits.
+  bool wait_for_released_clients(std::chrono::milliseconds timeout);
 
   // Observers for tests and diagnostics.
   std::size_t waiting_ordinary_replies(ClientId client) const;
@@ -93,7 +102,8 @@ class SourceWorker {
   struct Job;
   void run();
   std::optional<Job> take_job_locked();
-  void deliver(ClientId client, SourceReply reply);
+  // Queues the reply; returns the client's notifier to call once unlocked.
+  std::optional<std::function<void()>> deliver(ClientId client, SourceReply reply);
 
   std::unique_ptr<JobExecutor> executor_;
   std::unique_ptr<Shared> shared_;
@@ -116,6 +126,8 @@ class SourceClient {
 
   std::expected<void, SourceWorkerError> submit(SourceRequest request);
   std::vector<SourceReply> poll();
+  // See SourceWorker::set_reply_notifier.
+  void set_reply_notifier(std::function<void()> notify);
   // Idempotent; later submissions fail with Stopped.
   void close();
 

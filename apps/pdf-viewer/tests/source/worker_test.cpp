@@ -269,6 +269,39 @@ TEST_F(WorkerTest, ClosingWithdrawsWorkAndStopsTheClient) {
   EXPECT_TRUE(client_->poll().empty());
 }
 
+// The UI thread sleeps until woken: each reply must wake it once it can be
+// polled, and a closed client must wake nobody.
+TEST_F(WorkerTest, ReplyNotifierRunsOnceTheReplyCanBePolledAndStopsAtClose) {
+  std::mutex mutex;
+  std::condition_variable woken;
+  std::vector<std::size_t> polled_at_wake;
+  client_->set_reply_notifier([&] {
+    auto replies = client_->poll();  // called unlocked: polling from inside is allowed
+    std::lock_guard lock(mutex);
+    polled_at_wake.push_back(replies.size());
+    woken.notify_all();
+  });
+  ASSERT_TRUE(client_->render(1, 0, 500));
+  ASSERT_TRUE(client_->read_text(1, 0));
+  {
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(woken.wait_for(lock, std::chrono::seconds(20), [&] { return polled_at_wake.size() == 2; }));
+    EXPECT_EQ(polled_at_wake, (std::vector<std::size_t>{1, 1}));
+  }
+
+  hold_worker_busy();
+  ASSERT_TRUE(client_->render(1, 1, 500));
+  client_->close();
+  open_gate();
+  EXPECT_TRUE(worker_->wait_for_released_clients(std::chrono::seconds(20)));
+  {
+    std::lock_guard lock(state_->mutex);
+    EXPECT_EQ(state_->closed, std::vector<ClientId>{client_->id()});
+  }
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(polled_at_wake.size(), 2u);
+}
+
 TEST_F(WorkerTest, DroppingTheLastReferenceClosesTheClient) {
   auto other = *SourceClient::open(*worker_);
   const ClientId id = other->id();

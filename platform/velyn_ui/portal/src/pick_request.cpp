@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "velyn_ui/portal/fake_picker.h"
+#include "velyn_ui/wake.h"
 #include "window_chooser.h"
 
 namespace velyn_ui::portal {
@@ -17,10 +18,15 @@ namespace velyn_ui::portal {
 // before `finished`; `cancelled` is set only by the receiver's owner.
 class PickChannel {
  public:
+  // Picker thread: the answer is handed over, then the UI thread woken to
+  // take it (it polls the receiver in its next frame).
   void finish(std::optional<PickAnswer> answer) {
-    std::lock_guard lock(mutex_);
-    answer_ = std::move(answer);
-    finished_ = true;
+    {
+      std::lock_guard lock(mutex_);
+      answer_ = std::move(answer);
+      finished_ = true;
+    }
+    wake::request_frame();
   }
   PickReceiver::State state() const {
     std::lock_guard lock(mutex_);
