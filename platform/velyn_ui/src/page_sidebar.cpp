@@ -240,7 +240,7 @@ bool PageSidebar::on_right_press(Point at) {
 
 bool PageSidebar::on_wheel(double delta) {
   const double before = scroll_;
-  set_scroll(scroll_ - delta * kWheelStep * scale_);
+  set_scroll(scroll_ + delta * kWheelStep * scale_);
   menu_.reset();
   return scroll_ != before;
 }

@@ -37,10 +37,10 @@ TEST(PageSidebar, LaysOutOnlyTheThumbnailsInTheList) {
 
 TEST(PageSidebar, ScrollsWithinItsContentAndFollowsTheCurrentPage) {
   auto rail = laid_out(100);
-  EXPECT_FALSE(rail.on_wheel(+3));  // already at the top
-  EXPECT_TRUE(rail.on_wheel(-3));
+  EXPECT_FALSE(rail.on_wheel(-3));  // already at the top
+  EXPECT_TRUE(rail.on_wheel(+3));
   EXPECT_EQ(rail.scroll(), 3 * PageSidebar::kWheelStep);
-  for (int i = 0; i < 1000; ++i) rail.on_wheel(-10);
+  for (int i = 0; i < 1000; ++i) rail.on_wheel(10);
   EXPECT_EQ(rail.scroll(), rail.max_scroll());
   EXPECT_EQ(rail.thumb_rects().back().index, 99u);
 

@@ -302,7 +302,16 @@ void PdfApp::request_rasters(const std::vector<velyn_ui::widget::page_sidebar::T
 }
 
 bool PdfApp::needs_frame() const {
-  return redraw_requested || page_bubble.animating(last_now) || tooltip.animating();
+  // A put-off close watches its deadline frame by frame.
+  return redraw_requested || page_bubble.animating(last_now) || tooltip.animating() || close_deadline.has_value();
+}
+
+bool PdfApp::text_input_focused() const {
+  return (sidebar.editor && sidebar.editor->input.focused()) || (panels.search_open && search.field.focused());
+}
+
+bool PdfApp::close_ready() const {
+  return close_deadline && (!files.pending_save || last_now >= *close_deadline);
 }
 
 bool PdfApp::busy() const { return pending_open.has_value() || waiting_for_record || missing_visible_raster; }

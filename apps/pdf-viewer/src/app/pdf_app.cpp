@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -21,6 +22,7 @@
 #include "velyn_ui/action_host.h"
 #include "velyn_ui/frame_services.h"
 #include "velyn_ui/record/record_set.h"
+#include "velyn_ui/wake.h"
 
 namespace pdf_app {
 
@@ -55,6 +57,9 @@ PdfApp::PdfApp() : PdfApp(open_process_client()) {}
 PdfApp::PdfApp(std::shared_ptr<source::SourceClient> worker_client)
     : client(std::move(worker_client)), local_author(local_author_from_environment()) {
   viewport.set_margin(kViewportMargin);
+  // Replies wake the window's main loop: a finished save or import shows at
+  // once, not when the pointer next moves.
+  if (client) client->set_reply_notifier(velyn_ui::wake::request_frame);
 }
 
 PdfApp::~PdfApp() = default;
@@ -180,7 +185,13 @@ void PdfApp::refresh_text_layers() {
     page_texts.clear();
     return;
   }
-  for (const std::uint64_t i : visible_pages()) request_text(i);
+  const std::vector<std::uint64_t> visible = visible_pages();
+  if (!selecting_text && !search_needs_text()) {
+    std::erase_if(page_texts, [&visible](const auto& entry) {
+      return std::find(visible.begin(), visible.end(), entry.first - 1) == visible.end();
+    });
+  }
+  for (const std::uint64_t i : visible) request_text(i);
 }
 
 void PdfApp::on_page_text(std::uint64_t page) { search_layer_arrived(*this, page); }

@@ -58,6 +58,8 @@ inline constexpr double kZoomStep = 1.15;    // toolbar buttons and Ctrl+wheel
 inline constexpr double kWheelLinePixels = 48;
 inline constexpr int kThumbnailRequestsPerFrame = 2;
 inline constexpr double kRailResizeEdge = 6;
+// Closing the window with a save under way waits this long for it to finish.
+inline constexpr double kCloseSaveWaitSeconds = 30;
 
 inline constexpr std::string_view kRecordNamespace = "annotations";
 inline constexpr std::string_view kRecordKind = "annotation-set";
@@ -177,6 +179,10 @@ struct PdfApp final : velyn_ui::Widget {
   bool redraw_requested = false;
   double last_now = 0;
 
+  // Closing: the window's close was put off until the pending save ends, or
+  // until this monotonic time passes.
+  std::optional<double> close_deadline;
+
   // A viewer with a client of the process-wide worker.
   PdfApp();
   // A viewer with the given client (may be null: no worker).
@@ -218,14 +224,21 @@ struct PdfApp final : velyn_ui::Widget {
   // Asks the worker for the text layer of page `page_index` (0-based) unless
   // it is stored or already asked for. Only for documents with PDFium pages.
   void request_text(std::uint64_t page_index);
-  // Whether text layers are needed now: a text selection or search matches.
-  // An open search with a query keeps every layer: dropping them would make a
-  // search without early matches re-request all pages forever.
+  // Whether the search keeps text layers: an open search with a query keeps
+  // every layer, since dropping them would make a search without early
+  // matches re-request all pages forever.
+  [[nodiscard]] bool search_needs_text() const {
+    return !search_matches.empty() || (panels.search_open && !search.field.text().empty());
+  }
+  // Whether text layers are needed now: a text selection, the search, or a
+  // tool that reads text (Select, Highlight), so that the first press of a
+  // selection or a highlight finds the layer of its page already there.
   [[nodiscard]] bool text_needed() const {
-    return selecting_text || !search_matches.empty() || (panels.search_open && !search.field.text().empty());
+    return selecting_text || search_needs_text() || tool == Tool::Select || tool == Tool::Highlight;
   }
   // Each frame: asks for the visible pages' layers while they are needed, else
-  // drops every stored layer.
+  // drops every stored layer. When only the tool needs them, the layers of
+  // pages that scrolled away (and hold no selection) are dropped too.
   void refresh_text_layers();
   // Called when a page's layer arrived; the search bar reruns its search here.
   void on_page_text(std::uint64_t page);
@@ -250,6 +263,8 @@ struct PdfApp final : velyn_ui::Widget {
   [[nodiscard]] std::optional<velyn_ui::record::Record> desired_record() const override { return record; }
   [[nodiscard]] bool needs_frame() const override;
   [[nodiscard]] bool busy() const override;
+  [[nodiscard]] bool text_input_focused() const override;
+  [[nodiscard]] bool close_ready() const override;
   [[nodiscard]] std::optional<velyn_actions::DispatchOutcome> take_action_outcome() override {
     return std::exchange(last_outcome, std::nullopt);
   }

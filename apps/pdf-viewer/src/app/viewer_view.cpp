@@ -280,6 +280,15 @@ velyn_ui::Handled PdfApp::handle_rail_event(const velyn_ui::Event& event, docsto
 
 velyn_ui::Handled PdfApp::handle_event(const velyn_ui::Event& event, docstore::Document& document,
                                        velyn_ui::FrameContext& ctx) {
+  if (std::holds_alternative<velyn_ui::CloseRequest>(event)) {
+    // Closing now would drop a save the worker is still writing: the window
+    // stays until it is published or fails (close_ready), for a bounded time.
+    if (!files.pending_save) return velyn_ui::Handled::No;
+    if (!close_deadline) close_deadline = ctx.now + kCloseSaveWaitSeconds;
+    status = "Finishing the save before closing…";
+    redraw_requested = true;
+    return velyn_ui::Handled::Yes;
+  }
   return EventRouter::route(*this, event, document, ctx);
 }
 

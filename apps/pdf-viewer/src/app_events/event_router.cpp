@@ -612,6 +612,10 @@ Handled handle_press(PdfApp& app, const velyn_ui::PointerPress& press, docstore:
   }
   if (press.button != velyn_ui::PointerButton::Primary) return Handled::No;
   const Point at = press.at;
+  // A press outside the sidebar takes the focus from its editor, which
+  // commits it (the sidebar decides for presses inside it).
+  const bool in_sidebar = app.panels.sidebar_open && app.regions.sidebar.contains(at);
+  if (app.sidebar.editor && !in_sidebar) commit_editor(app, document, ctx);
   if (handle_search_event(app, velyn_ui::Event(press), ctx.now) == Handled::Yes) return Handled::Yes;
   if (app.regions.toolbar.contains(at)) {
     const ToolbarLayout bar = compute_toolbar_layout(app.regions.toolbar, app.scale, app.tool);
@@ -664,12 +668,11 @@ Handled handle_press(PdfApp& app, const velyn_ui::PointerPress& press, docstore:
     return Handled::Yes;
   }
   if (EventRouter::rail_event(app, velyn_ui::Event(press), document, ctx) == Handled::Yes) return Handled::Yes;
-  if (app.panels.sidebar_open && app.regions.sidebar.contains(at)) {
+  if (in_sidebar) {
+    app.search.field.set_focused(false);
     if (!pad_press(app, at)) press_sidebar(app, document, ctx, at);
     return Handled::Yes;
   }
-  // A press outside the editor commits it (focus loss).
-  if (app.sidebar.editor) commit_editor(app, document, ctx);
   if (!app.document_loaded) {
     if (!app.pending_open && open_button_rect(app.regions.canvas).contains(at)) return Handled::No;  // file operations
     return Handled::Yes;

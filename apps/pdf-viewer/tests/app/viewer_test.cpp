@@ -335,8 +335,9 @@ TEST_F(ViewerTest, TextLayersAreAskedForOnlyWhileNeededAndKeptPerPage) {
   const auto id = open("/tmp/a.pdf");
   app_->handle_reply(opened_reply(id, 3));
   frame();
+  app_->tool = pdf_app::Tool::Draw;
   app_->refresh_text_layers();
-  EXPECT_TRUE(app_->text_requested.empty());  // idle, no search: nothing is asked for
+  EXPECT_TRUE(app_->text_requested.empty());  // idle, no search, a tool that reads no text: nothing is asked for
 
   app_->selecting_text = true;
   app_->refresh_text_layers();
@@ -369,6 +370,22 @@ TEST_F(ViewerTest, TextLayersAreAskedForOnlyWhileNeededAndKeptPerPage) {
   app_->search_matches.push_back({1, 0, 2});
   app_->refresh_text_layers();
   EXPECT_TRUE(app_->text_requested.contains(0));
+
+  // Select and Highlight read text: the visible pages' layers are asked for
+  // before the first press, and kept only while their pages are visible.
+  for (const auto tool : {pdf_app::Tool::Select, pdf_app::Tool::Highlight}) {
+    app_->search_matches.clear();
+    app_->page_texts.clear();
+    app_->text_requested.clear();
+    app_->tool = tool;
+    app_->refresh_text_layers();
+    EXPECT_TRUE(app_->text_requested.contains(0));
+    app_->handle_reply(source::PageTextRead{id, 0, layer});
+    app_->handle_reply(source::PageTextRead{id, 2, layer});  // page 3 lies below the view
+    app_->refresh_text_layers();
+    EXPECT_TRUE(app_->page_texts.contains(1));
+    EXPECT_FALSE(app_->page_texts.contains(3));
+  }
 
   // A plan change drops layers and requests.
   const auto plan = *app_->pending_plan;

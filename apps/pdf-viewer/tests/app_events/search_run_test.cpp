@@ -127,6 +127,7 @@ TEST_F(SearchRunTest, AnOpenSearchKeepsLayersWithoutMatchesAndClosingDropsThem) 
   EXPECT_EQ(app_->page_texts.size(), 5u);
   // Layers already matched are not asked for again.
   for (std::uint64_t p = 0; p < 5; ++p) EXPECT_FALSE(app_->text_requested.contains(p));
+  app_->tool = pdf_app::Tool::Draw;  // a tool that reads no text keeps none once the search closes
   pdf_app::close_search(*app_);
   app_->refresh_text_layers();
   EXPECT_TRUE(app_->page_texts.empty());

@@ -38,10 +38,13 @@ struct PointerMove {
 struct PointerLeave {};
 
 enum class WheelUnit : std::uint8_t { Lines, Pixels };
+// The wheel's turn, signed like the content's travel towards its start: a
+// wheel turned up (or a touchpad swiped down) gives dy > 0, left gives dx > 0,
+// so a view follows the wheel by panning its scroll offset by (−dx, −dy).
 struct Wheel {
   Point at;
-  double dx = 0;  // positive = right
-  double dy = 0;  // positive = down (content moves up)
+  double dx = 0;  // positive = left
+  double dy = 0;  // positive = up
   WheelUnit unit = WheelUnit::Lines;
   Modifiers modifiers = kModNone;
 };
@@ -67,6 +70,7 @@ enum class Key : std::uint8_t {
   End,
   PageUp,
   PageDown,
+  Insert,
   Space,
   F1,
   Other,

@@ -86,7 +86,7 @@ class PageSidebar {
   bool on_motion(Point at);
   bool on_release(Point at);
   bool on_right_press(Point at);
-  // `delta` in wheel lines; positive scrolls toward the first page.
+  // `delta` in wheel lines; positive scrolls toward the last page.
   bool on_wheel(double delta);
   bool on_escape();
 

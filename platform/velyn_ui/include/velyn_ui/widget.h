@@ -57,6 +57,15 @@ class Widget {
   virtual Handled handle_event(const Event& event, docstore::Document& document, FrameContext& ctx) = 0;
 
   [[nodiscard]] virtual CursorShape cursor_at(Point) const { return CursorShape::Default; }
+  // True while one of the widget's text fields has the keyboard focus. The
+  // window then gives every key to the input method first, as a native text
+  // entry does: what it turns into text arrives as TextCommit, and only what
+  // it leaves reaches handle_event. The paste keys (Ctrl+V, Shift+Insert)
+  // read the clipboard and deliver its text as a TextCommit.
+  [[nodiscard]] virtual bool text_input_focused() const { return false; }
+  // True once the widget, having vetoed a CloseRequest to finish its work
+  // first, wants the window closed; the window then closes without asking again.
+  [[nodiscard]] virtual bool close_ready() const { return false; }
   // Caret rectangle for placing the input method's candidate window.
   [[nodiscard]] virtual std::optional<Rect> ime_cursor_rect() const { return std::nullopt; }
   // The record whose shared document this widget wants to be handed.

@@ -4,20 +4,28 @@
 //   already scaled for HiDPI by GTK.
 // - A frame-clock tick callback is installed only while the widget wants
 //   frames (needs_frame or busy) and removed as soon as it does not, so an
-//   idle window sleeps in the main loop and uses no CPU.
-// - Input events are translated into velyn_ui::Event; keys go to the widget
-//   first and, when it does not handle them, to the input method context,
-//   whose commits arrive as TextCommit.
+//   idle window sleeps in the main loop and uses no CPU. Other threads that
+//   hand the widget work wake it through velyn_ui::wake, which queues a frame
+//   from an idle source on this loop.
+// - Input events are translated into velyn_ui::Event. While a text field has
+//   the focus, keys go to the input method first (its commits arrive as
+//   TextCommit) and what it leaves goes to the widget; otherwise keys go to
+//   the widget first and what it leaves to the input method.
+// - GTK reports a double click as a second plain press followed by an extra
+//   2BUTTON_PRESS (and a triple by a third press and a 3BUTTON_PRESS): the
+//   extras are dropped and the plain press carries the click count.
 #include "backend/gtk_window.h"
 
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 
+#include <atomic>
 #include <cmath>
 
 #include "frame_driver.h"
 #include "velyn_ui/event.h"
 #include "velyn_ui/log.h"
+#include "velyn_ui/wake.h"
 
 namespace velyn_ui::backend {
 
@@ -33,6 +41,14 @@ struct WindowState {
   double last_zoom_scale = 1.0;
   bool quitting = false;
   bool drew = false;
+  // The press series that double and triple clicks are counted in.
+  guint32 last_press_time = 0;
+  double last_press_x = 0, last_press_y = 0;
+  guint last_press_button = 0;
+  int press_count = 0;
+  // Set while a wake-up's idle source is queued, so that many wake-ups
+  // coalesce into one frame. Written by any thread.
+  std::atomic<bool> wake_queued{false};
 };
 
 Modifiers modifiers_of(guint state) {
@@ -85,6 +101,8 @@ TranslatedKey translate_key(const GdkEventKey* ev) {
     case GDK_KEY_KP_Page_Up: return {Key::PageUp};
     case GDK_KEY_Page_Down:
     case GDK_KEY_KP_Page_Down: return {Key::PageDown};
+    case GDK_KEY_Insert:
+    case GDK_KEY_KP_Insert: return {Key::Insert};
     case GDK_KEY_space: return {Key::Space, U' '};
     case GDK_KEY_F1: return {Key::F1};
     default: break;
@@ -98,16 +116,39 @@ TranslatedKey translate_key(const GdkEventKey* ev) {
 
 void update_ticking(WindowState* st);
 
-void deliver(WindowState* st, const Event& event) {
+void close_window(WindowState* st) {
   if (st->quitting) return;
-  const Handled handled = st->driver->dispatch(event);
-  if (std::holds_alternative<CloseRequest>(event) && handled == Handled::No) {
-    st->quitting = true;
-    gtk_widget_destroy(st->window);
+  st->quitting = true;
+  gtk_widget_destroy(st->window);
+}
+
+// After every call into the widget: redraw, follow its wish for frames, and
+// close once it says the close it vetoed may go ahead.
+void after_widget_call(WindowState* st) {
+  if (st->quitting) return;
+  if (st->driver->widget().close_ready()) {
+    close_window(st);
     return;
   }
   gtk_widget_queue_draw(st->area);
   update_ticking(st);
+}
+
+void deliver(WindowState* st, const Event& event) {
+  if (st->quitting) return;
+  const Handled handled = st->driver->dispatch(event);
+  if (std::holds_alternative<CloseRequest>(event) && handled == Handled::No) {
+    close_window(st);
+    return;
+  }
+  after_widget_call(st);
+}
+
+gboolean on_wake(gpointer data) {
+  auto* st = static_cast<WindowState*>(data);
+  st->wake_queued.store(false);
+  if (!st->quitting) gtk_widget_queue_draw(st->area);
+  return G_SOURCE_REMOVE;
 }
 
 gboolean on_tick(GtkWidget* area, GdkFrameClock*, gpointer data) {
@@ -145,16 +186,38 @@ gboolean on_draw(GtkWidget* area, cairo_t* cr, gpointer data) {
                    static_cast<int>(std::ceil(caret->width())), static_cast<int>(std::ceil(caret->height()))};
     gtk_im_context_set_cursor_location(st->im, &r);
   }
+  if (st->driver->widget().close_ready()) {
+    close_window(st);
+    return TRUE;
+  }
   update_ticking(st);
   return TRUE;
 }
 
+// The click count of a plain press: the next in the series when it comes
+// within the desktop's double-click time and distance of the previous press
+// of the same button; a fourth press starts a new series.
+int count_click(WindowState* st, const GdkEventButton* ev) {
+  gint double_click_ms = 400, double_click_distance = 5;
+  g_object_get(gtk_widget_get_settings(st->area), "gtk-double-click-time", &double_click_ms,
+               "gtk-double-click-distance", &double_click_distance, nullptr);
+  const bool series = st->press_count > 0 && st->press_count < 3 && ev->button == st->last_press_button &&
+                      ev->time - st->last_press_time <= static_cast<guint32>(double_click_ms) &&
+                      std::abs(ev->x - st->last_press_x) <= double_click_distance &&
+                      std::abs(ev->y - st->last_press_y) <= double_click_distance;
+  st->press_count = series ? st->press_count + 1 : 1;
+  st->last_press_time = ev->time;
+  st->last_press_x = ev->x;
+  st->last_press_y = ev->y;
+  st->last_press_button = ev->button;
+  return st->press_count;
+}
+
 gboolean on_button_press(GtkWidget* area, GdkEventButton* ev, gpointer data) {
   auto* st = static_cast<WindowState*>(data);
+  if (ev->type != GDK_BUTTON_PRESS) return TRUE;  // the 2/3BUTTON_PRESS extras: counted already
   gtk_widget_grab_focus(area);
-  int clicks = 1;
-  if (ev->type == GDK_2BUTTON_PRESS) clicks = 2;
-  else if (ev->type == GDK_3BUTTON_PRESS) clicks = 3;
+  const int clicks = count_click(st, ev);
   deliver(st, PointerPress{{ev->x, ev->y}, button_of(ev->button), clicks, modifiers_of(ev->state)});
   return TRUE;
 }
@@ -178,10 +241,12 @@ gboolean on_leave(GtkWidget*, GdkEventCrossing*, gpointer data) {
 gboolean on_scroll(GtkWidget*, GdkEventScroll* ev, gpointer data) {
   Wheel w{{ev->x, ev->y}, 0, 0, WheelUnit::Lines, modifiers_of(ev->state)};
   switch (ev->direction) {
-    case GDK_SCROLL_UP: w.dy = -1; break;
-    case GDK_SCROLL_DOWN: w.dy = 1; break;
-    case GDK_SCROLL_LEFT: w.dx = -1; break;
-    case GDK_SCROLL_RIGHT: w.dx = 1; break;
+    // GDK counts down and right as positive; the toolkit's wheel counts up
+    // and left (see Wheel), so every delta changes sign here and only here.
+    case GDK_SCROLL_UP: w.dy = 1; break;
+    case GDK_SCROLL_DOWN: w.dy = -1; break;
+    case GDK_SCROLL_LEFT: w.dx = 1; break;
+    case GDK_SCROLL_RIGHT: w.dx = -1; break;
     case GDK_SCROLL_SMOOTH: {
       // Touchpads report smooth deltas as fractions of a line unless the
       // device scrolls in pixels (precise), which GDK marks as a touchpad.
@@ -191,8 +256,8 @@ gboolean on_scroll(GtkWidget*, GdkEventScroll* ev, gpointer data) {
       const bool precise = source && gdk_device_get_source(source) == GDK_SOURCE_TOUCHPAD;
       constexpr double kPixelsPerPreciseUnit = 10.0;
       w.unit = precise ? WheelUnit::Pixels : WheelUnit::Lines;
-      w.dx = precise ? dx * kPixelsPerPreciseUnit : dx;
-      w.dy = precise ? dy * kPixelsPerPreciseUnit : dy;
+      w.dx = -(precise ? dx * kPixelsPerPreciseUnit : dx);
+      w.dy = -(precise ? dy * kPixelsPerPreciseUnit : dy);
       if (w.dx == 0 && w.dy == 0) return TRUE;
       break;
     }
@@ -201,19 +266,45 @@ gboolean on_scroll(GtkWidget*, GdkEventScroll* ev, gpointer data) {
   return TRUE;
 }
 
+bool is_paste_key(const TranslatedKey& key, Modifiers mods) {
+  const bool ctrl_v = key.key == Key::Character && key.character == U'v' && (mods & kModCtrl) && !(mods & kModAlt);
+  const bool shift_insert = key.key == Key::Insert && (mods & kModShift) && !(mods & (kModCtrl | kModAlt));
+  return ctrl_v || shift_insert;
+}
+
+void on_clipboard_text(GtkClipboard*, const gchar* text, gpointer data) {
+  auto* st = static_cast<WindowState*>(data);
+  // The field may have lost the focus while the clipboard's owner answered.
+  if (!text || !*text || st->quitting || !st->driver->widget().text_input_focused()) return;
+  deliver(st, TextCommit{text});
+}
+
 gboolean on_key_press(GtkWidget*, GdkEventKey* ev, gpointer data) {
   auto* st = static_cast<WindowState*>(data);
+  if (st->quitting) return TRUE;
   const TranslatedKey tk = translate_key(ev);
   const Modifiers mods = modifiers_of(ev->state);
-  const bool repeat = false;
+  const bool typing = st->driver->widget().text_input_focused();
+  if (typing) {
+    // As in a native entry: the input method sees the key first; text it
+    // makes arrives through its commit signal before this returns.
+    if (gtk_im_context_filter_keypress(st->im, ev)) {
+      after_widget_call(st);
+      return TRUE;
+    }
+    if (is_paste_key(tk, mods)) {
+      GtkClipboard* clipboard = gtk_widget_get_clipboard(st->area, GDK_SELECTION_CLIPBOARD);
+      gtk_clipboard_request_text(clipboard, on_clipboard_text, st);
+      return TRUE;
+    }
+  }
   if (tk.key != Key::Other) {
-    const Handled handled = st->driver->dispatch(KeyPress{tk.key, tk.character, mods, repeat});
-    gtk_widget_queue_draw(st->area);
-    update_ticking(st);
+    const Handled handled = st->driver->dispatch(KeyPress{tk.key, tk.character, mods, false});
+    after_widget_call(st);
     if (handled == Handled::Yes) return TRUE;
   }
   // Not a shortcut: let the input method turn it into text.
-  if (!(mods & (kModCtrl | kModAlt)) && gtk_im_context_filter_keypress(st->im, ev)) return TRUE;
+  if (!typing && !(mods & (kModCtrl | kModAlt)) && gtk_im_context_filter_keypress(st->im, ev)) return TRUE;
   return FALSE;
 }
 
@@ -278,10 +369,7 @@ void on_destroy(GtkWidget*, gpointer data) {
 
 void merge_room_changes(WindowState* st) {
   if (st->quitting) return;
-  if (st->driver->poll_records()) {
-    gtk_widget_queue_draw(st->area);
-    update_ticking(st);
-  }
+  if (st->driver->poll_records()) after_widget_call(st);
 }
 
 void on_room_folder_changed(GFileMonitor*, GFile*, GFile*, GFileMonitorEvent event, gpointer data) {
@@ -373,12 +461,21 @@ velyn::Result<void> run_window(FrameDriver& driver, const WindowOptions& options
   gtk_im_context_set_client_window(st.im, gtk_widget_get_window(st.area));
   gtk_widget_grab_focus(st.area);
 
+  wake::install([state = &st] {
+    if (!state->wake_queued.exchange(true)) g_idle_add(on_wake, state);
+  });
+
   gtk_main();
 
   if (poll_id) g_source_remove(poll_id);
   if (monitor) g_object_unref(monitor);
   g_source_remove(term_id);
   g_source_remove(int_id);
+  // No wake-up reaches this window after the uninstall; the only sources left
+  // with it as their data are wake-ups still queued.
+  wake::install({});
+  while (g_source_remove_by_user_data(&st)) {
+  }
   g_object_unref(st.zoom);
   g_object_unref(st.im);
   return {};

@@ -119,6 +119,7 @@ void open_comment_editor(PdfApp& app, EditorKind kind, const std::string& commen
   editor.input.set_focused(true);
   (void)editor.input.take_dirty();
   app.sidebar.editor = std::move(editor);
+  app.search.field.set_focused(false);  // one field has the keyboard
   app.redraw_requested = true;
 }
 
