@@ -76,6 +76,12 @@ struct FileOperationsState {
   std::optional<velyn_ui::portal::PickReceiver> open_picker;
   std::optional<velyn_ui::portal::PickReceiver> save_picker;
   std::optional<velyn_ui::portal::PickReceiver> import_picker;
+
+  // A save the user asked for is not finished: sent to the worker, or its
+  // destination chosen in the save picker and not yet taken by a frame.
+  [[nodiscard]] bool save_under_way() const {
+    return pending_save || (save_picker && save_picker->state() == velyn_ui::portal::PickReceiver::State::Ready);
+  }
   // The save sent last (PrepareSave, then CommitSave), until it is answered.
   std::optional<pdf::source::SaveRequest> pending_save;
   std::optional<PendingImport> pending_import;

@@ -311,7 +311,7 @@ bool PdfApp::text_input_focused() const {
 }
 
 bool PdfApp::close_ready() const {
-  return close_deadline && (!files.pending_save || last_now >= *close_deadline);
+  return close_deadline && (!files.save_under_way() || last_now >= *close_deadline);
 }
 
 bool PdfApp::busy() const { return pending_open.has_value() || waiting_for_record || missing_visible_raster; }

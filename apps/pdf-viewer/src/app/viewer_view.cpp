@@ -11,6 +11,7 @@
 #include "app/ui/review_sidebar.h"
 #include "app/ui/search_bar.h"
 #include "app_events/event_router.h"
+#include "velyn_ui/log.h"
 #include "app/ui/page_canvas.h"
 #include "app/ui/page_rail.h"
 #include "app/ui/toolbar.h"
@@ -283,7 +284,8 @@ velyn_ui::Handled PdfApp::handle_event(const velyn_ui::Event& event, docstore::D
   if (std::holds_alternative<velyn_ui::CloseRequest>(event)) {
     // Closing now would drop a save the worker is still writing: the window
     // stays until it is published or fails (close_ready), for a bounded time.
-    if (!files.pending_save) return velyn_ui::Handled::No;
+    velyn_ui::log::debug("close requested; a save is {}under way", files.save_under_way() ? "" : "not ");
+    if (!files.save_under_way()) return velyn_ui::Handled::No;
     if (!close_deadline) close_deadline = ctx.now + kCloseSaveWaitSeconds;
     status = "Finishing the save before closing…";
     redraw_requested = true;
