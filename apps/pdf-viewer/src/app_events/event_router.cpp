@@ -354,7 +354,7 @@ void start_text_selection(PdfApp& app, const PdfApp::PageHit& hit, const velyn_u
     app.request_text(hit.page - 1);
     return;
   }
-  const auto c = char_at(*layer, page_point(hit), false);
+  const auto c = char_on_line(*layer, page_point(hit));
   if (!c) return;
   const auto kind = app.input.clicks.press(press.at, now, press.clicks);
   TextSelection sel;

@@ -73,9 +73,11 @@ std::vector<PageRect> highlight_rects(const source::TextLayer* layer, Point a, P
   std::vector<PageRect> out;
   if (layer) {
     for (const auto& line : lines_of(*layer)) {
-      // A line is covered when the drag reaches its vertical middle.
+      // A line is covered when the drag starts or ends on it (anywhere in
+      // its height: the pointer was on that line), or spans its middle.
+      const auto on_line = [&line](double y) { return y >= line.y0 && y <= line.y1; };
       const double mid = (line.y0 + line.y1) / 2;
-      if (mid < y0 || mid > y1) continue;
+      if (!on_line(a.y) && !on_line(b.y) && (mid < y0 || mid > y1)) continue;
       const double l = std::max(x0, line.x0), r = std::min(x1, line.x1);
       if (r - l < kLineMinWidth) continue;
       out.push_back({l, line.y0, r - l, line.y1 - line.y0});
@@ -146,6 +148,22 @@ std::optional<std::uint64_t> char_at(const source::TextLayer& layer, Point p, bo
     const double d = dx + 4 * dy;
     if (d < best_d) {
       best_d = d;
+      best = i;
+    }
+  }
+  return best;
+}
+
+std::optional<std::uint64_t> char_on_line(const source::TextLayer& layer, Point p) {
+  std::optional<std::uint64_t> best;
+  double best_dx = std::numeric_limits<double>::infinity();
+  for (std::uint64_t i = 0; i < layer.boxes.size(); ++i) {
+    const auto& b = layer.boxes[i];
+    if (!has_box(b) || p.y < b.y || p.y > b.y + b.height) continue;
+    const double dx = std::max({b.x - p.x, 0.0, p.x - (b.x + b.width)});
+    if (dx == 0) return i;
+    if (dx <= b.height * kLineReach && dx < best_dx) {
+      best_dx = dx;
       best = i;
     }
   }

@@ -15,6 +15,7 @@ namespace pdf_app {
 inline constexpr double kHighlightMinWidth = 6;   // drags within 6 × 4 points are clicks
 inline constexpr double kHighlightMinHeight = 4;
 inline constexpr double kLineMinWidth = 2;
+inline constexpr double kLineReach = 1.5;  // box heights beside a line that still reach it
 inline constexpr double kInkMinStep = 1.5;
 inline constexpr double kNoteReach = 24;          // a Note marker answers within 24 points
 inline constexpr double kSignatureWidth = 218;
@@ -50,6 +51,11 @@ const pdf_actions::Signature* signature_at(const pdf_actions::ReviewModel& revie
 // Index of the character whose box holds `p` (exact) or, failing that and
 // when `nearest`, of the closest box.
 std::optional<std::uint64_t> char_at(const pdf::source::TextLayer& layer, velyn_ui::Point p, bool nearest);
+// Index of the character under `p`, or else of the closest character on the
+// same line (its box spans p's height) within kLineReach box heights: a press
+// in the gap between two words, or just past a line's end, still starts a
+// selection there.
+std::optional<std::uint64_t> char_on_line(const pdf::source::TextLayer& layer, velyn_ui::Point p);
 // [first, end) of the word or line holding character `index`.
 std::pair<std::uint64_t, std::uint64_t> word_range(const pdf::source::TextLayer& layer, std::uint64_t index);
 std::pair<std::uint64_t, std::uint64_t> line_range(const pdf::source::TextLayer& layer, std::uint64_t index);

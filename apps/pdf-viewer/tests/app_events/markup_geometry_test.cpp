@@ -35,8 +35,29 @@ TEST(HighlightDrag, ClickSizedDragsCommitNothingAndLinesSplit) {
   ASSERT_EQ(rects.size(), 2u);
   EXPECT_EQ(rects[0], (PageRect{100, 100, 30, 10}));
   EXPECT_EQ(rects[1], (PageRect{100, 120, 30, 10}));
+  // Ending near the top of the second line still takes it; ending in the gap
+  // above it does not.
+  EXPECT_EQ(pdf_app::highlight_rects(&layer, {90, 104}, {130, 121}).size(), 2u);
+  EXPECT_EQ(pdf_app::highlight_rects(&layer, {90, 104}, {130, 118}).size(), 1u);
   // Beside the text: no line qualifies, the drag rect itself is used.
   EXPECT_EQ(pdf_app::highlight_rects(&layer, {300, 300}, {340, 320}), (std::vector<PageRect>{{300, 300, 40, 20}}));
+}
+
+TEST(SelectionStart, APressOnALineFindsItsCharacterOrTheClosestWithinReach) {
+  const auto layer = two_lines();  // "Hello world" at y 100–110, "Second" at y 120–130; boxes 6 wide
+  struct Case {
+    velyn_ui::Point at;
+    std::optional<std::uint64_t> found;
+  };
+  const Case cases[] = {
+      {{103, 105}, 0},              // on "H"
+      {{166.5, 105}, 10},           // just past "world": its last letter
+      {{166 + 15, 105}, 10},        // 15 past the end: within 1.5 box heights
+      {{166 + 16, 105}, std::nullopt},
+      {{130, 115}, std::nullopt},   // between the lines: a pan, not a selection
+      {{95, 125}, 12},              // before "Second"
+  };
+  for (const auto& c : cases) EXPECT_EQ(pdf_app::char_on_line(layer, c.at), c.found) << c.at.x << "," << c.at.y;
 }
 
 TEST(InkPoints, PointsWithinOneAndAHalfOfTheLastAreDropped) {
