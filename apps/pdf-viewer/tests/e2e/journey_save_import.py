@@ -1,0 +1,98 @@
+"""Saving and importing through GTK's file chooser (no desktop portal answers
+on the journey's private session bus): Ctrl+S writes a valid PDF with the
+document's text to the path typed into the dialog, and the rail's 'Add pages'
+button imports a PNG as one more page. Neither may wait for mouse motion: the
+document is long enough that its save outlasts the frames the closing dialog
+causes, so only a viewer that wakes for the worker's reply publishes it."""
+import os
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import e2e_harness as h  # noqa: E402
+
+PAGES = [
+    ["Harbour master's annual statement", "berths let in the spring season"],
+    ["Second page of the statement", "dredging of the outer channel"],
+]
+FILLER_PAGES = 2000
+IMAGE_COLOUR = (40, 170, 90)
+SAVE_TITLE = "Save annotated PDF"
+IMPORT_TITLE = "Import pages from a PDF or image"
+
+
+def wait_dialog(j, title):
+    wid = j.wait_window(title, timeout=8)
+    j.xdo("windowfocus", "--sync", wid)
+    j.ok(f"a file chooser titled {title!r} opened (window {wid})")
+    return wid
+
+
+def answer(j, wid, path, location_entry):
+    """Types `path` into the chooser and accepts it with Enter; then waits for the dialog to
+    close — all without touching the mouse."""
+    if location_entry:
+        j.xdo("key", "ctrl+l")
+    j.xdo("key", "ctrl+a")
+    j.xdo("type", "--delay", 20, path)
+    time.sleep(0.5)  # the entry completes file names as they are typed; let it settle
+    j.xdo("key", "Return")
+    j.wait_until(lambda: not j.window_shown(wid), 5, "the file chooser to close after Enter")
+
+
+def is_image_page(shot, page):
+    px = shot.pixel(int(page.x0 + page.w / 2), int((page.y0 + page.y1) / 2))
+    return all(abs(a - b) <= 12 for a, b in zip(px, IMAGE_COLOUR))
+
+
+def run(j):
+    filler = [[f"Appendix entry {n}"] for n in range(1, FILLER_PAGES + 1)]
+    pdf = h.write_pdf(j.fixture_path("statement.pdf"), PAGES + filler)
+    png = h.write_solid_png(j.fixture_path("stamp.png"), 120, 90, IMAGE_COLOUR)
+    out = j.fixture_path("saved copy.pdf")
+    v = j.start_viewer(pdf)
+
+    # Save: Ctrl+S, the chooser, a typed path, Enter; no pointer motion after that.
+    v.key("ctrl+s")
+    wid = wait_dialog(j, SAVE_TITLE)
+    start = j.pointer()
+    answer(j, wid, out, location_entry=False)
+    j.wait_until(lambda: os.path.exists(out) and os.path.getsize(out) > 0, 10,
+                 f"the saved file at {out} (the mouse was not moved)")
+    j.check(j.pointer() == start, "the journey moved the pointer while waiting for the save")
+    j.run("qpdf", "--check", out, timeout=20)
+    text = j.run("pdftotext", "-layout", "-l", str(len(PAGES)), out, "-", timeout=20).stdout.decode()
+    missing = [line for lines in PAGES for line in lines if line not in text]
+    j.check(not missing, f"the saved PDF lacks the document's text {missing}; pdftotext shows {text!r}")
+    j.ok(f"Enter in the chooser saved {os.path.basename(out)}: qpdf --check passes, the text is there")
+
+    # Import: the rail's 'Add pages', the chooser, a typed path, Enter; the
+    # viewer goes to the imported page, which shows the PNG's colour.
+    shot = v.shot()
+    rail = h.rail_rect(shot)
+    if rail is None:
+        v.click(29, 28)  # the first toolbar button shows the page rail
+        rail = j.wait_until(lambda: h.rail_rect(v.shot()), h.QUICK, "the page rail")
+        shot = v.shot()
+    rows = [r for r in h.text_rows(shot, (rail[0] + 8, rail[3] - 80, rail[2] - 8, rail[3])) if r[1] - r[0] >= 6]
+    j.check(rows, "no 'Add pages' button at the bottom of the page rail")
+    j.check(not any(is_image_page(shot, p) for p in h.find_pages(shot)), "an image page shows before the import")
+    v.click((rail[0] + rail[2]) // 2, (rows[-1][0] + rows[-1][1]) // 2)
+    wid = wait_dialog(j, IMPORT_TITLE)
+    start = j.pointer()
+    answer(j, wid, png, location_entry=True)
+
+    def imported():
+        shot = v.shot()
+        return [p for p in h.find_pages(shot) if is_image_page(shot, p)]
+
+    try:
+        pages = j.wait_until(imported, 8, "the imported image page on the canvas (the mouse was not moved)")
+    except h.Failure as e:
+        raise h.Failure(f"{e}; the canvas shows {h.find_pages(v.shot())}")
+    j.check(j.pointer() == start, "the journey moved the pointer while waiting for the import")
+    j.ok(f"the PNG was imported as a page and shown: {pages[0]}")
+
+
+if __name__ == "__main__":
+    h.main(run, "save_import", __doc__, dbus=True)
