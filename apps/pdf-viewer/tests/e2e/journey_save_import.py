@@ -3,8 +3,11 @@ on the journey's private session bus): Ctrl+S writes a valid PDF with the
 document's text to the path typed into the dialog, and the rail's 'Add pages'
 button imports a PNG as one more page. Neither may wait for mouse motion: the
 document is long enough that its save outlasts the frames the closing dialog
-causes, so only a viewer that wakes for the worker's reply publishes it."""
+causes, so only a viewer that wakes for the worker's reply publishes it.
+Closing the viewer while a save is being written lets the save finish and
+leaves no private directory behind."""
 import os
+import signal
 import sys
 import time
 
@@ -92,6 +95,24 @@ def run(j):
         raise h.Failure(f"{e}; the canvas shows {h.find_pages(v.shot())}")
     j.check(j.pointer() == start, "the journey moved the pointer while waiting for the import")
     j.ok(f"the PNG was imported as a page and shown: {pages[0]}")
+
+    # Close while saving: SIGTERM asks the viewer to close as its window's close
+    # button does, once the save is being written in its private directory.
+    second = j.fixture_path("closing copy.pdf")
+    folder = os.path.dirname(second)
+    private = lambda: [n for n in os.listdir(folder) if n.startswith(".")]
+    v.focus()
+    v.key("ctrl+s")
+    wid = wait_dialog(j, SAVE_TITLE)
+    answer(j, wid, second, location_entry=False)
+    j.wait_until(private, 10, "the save's private directory beside the destination", interval=0.01)
+    pid = int(j.xdo("getwindowpid", v.wid).split()[0])
+    os.kill(pid, signal.SIGTERM)
+    j.wait_until(lambda: not v.alive(), 20, "the viewer to exit after finishing its save")
+    j.check(os.path.exists(second), "closing the viewer during a save lost the saved file")
+    j.run("qpdf", "--check", second, timeout=20)
+    j.check(not private(), f"a private save directory was left behind: {private()}")
+    j.ok("closing during a save let it finish: the file is valid and no private directory is left")
 
 
 if __name__ == "__main__":
