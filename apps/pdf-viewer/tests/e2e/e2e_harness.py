@@ -34,6 +34,7 @@ import traceback
 import zlib
 
 QUICK = 5.0  # seconds the viewer gets to show the outcome of one input
+SANITIZED_TIME_SCALE = 4.0  # how much longer every wait is for a viewer built with sanitizers
 WORKSPACE_ID = "6f1d2c9e-4b7a-4e35-9a61-2d8c0b5f7e13"
 WINDOW_TITLE = "PDF Viewer"
 
@@ -638,6 +639,13 @@ class Journey:
         args = parser.parse_args()
         self.viewer_bin = os.path.abspath(args.viewer)
         self.review_dump_bin = os.path.abspath(args.review_dump)
+        # A viewer built with AddressSanitizer runs many times slower (every
+        # allocation unwinds its stack, GTK's file chooser takes seconds to
+        # close): journeys keep their fixtures small then and every wait is
+        # stretched by SANITIZED_TIME_SCALE.
+        linked = subprocess.run(["ldd", self.viewer_bin], capture_output=True, text=True).stdout
+        self.sanitized = "libasan" in linked or "libubsan" in linked
+        self.time_scale = SANITIZED_TIME_SCALE if self.sanitized else 1.0
         self.name, self.dbus, self.screen_size = name, dbus, screen
         self.started = time.monotonic()
         self.artifacts = os.path.join(os.environ.get("E2E_ARTIFACTS", "/tmp/e2e-artifacts"), name)
@@ -810,7 +818,9 @@ class Journey:
         return self.wait_until(lambda: next(iter(self.find_windows(title)), None), timeout, f"a window titled {title!r}")
 
     def wait_until(self, probe, timeout, what, interval=0.1):
-        """probe()'s first truthy value within `timeout` seconds, else a Failure naming `what`."""
+        """probe()'s first truthy value within `timeout` seconds (stretched for a sanitizer
+        build), else a Failure naming `what`."""
+        timeout *= self.time_scale
         deadline = time.monotonic() + timeout
         while True:
             value = probe()
