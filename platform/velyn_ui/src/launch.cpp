@@ -32,14 +32,24 @@ LegacyLaunchInputs LegacyLaunchInputs::with_registry(std::shared_ptr<velyn_actio
 Theme shot_theme(const LaunchArgs&) { return Theme::light(); }
 
 std::string usage(const LaunchDescriptor& d, std::string_view program) {
-  std::string out = fmt::format("Usage: {} [OPTIONS] [FILE]\n\nOptions:\n", program);
-  for (auto flag : d.flags) out += fmt::format("  {}\n", flag);
-  for (auto option : d.value_options) out += fmt::format("  {} VALUE\n", option);
-  out +=
-      "  --screenshot OUT.png  render one frame headlessly to a PNG and exit\n"
-      "  --size WxH            screenshot size in pixels (default: the window size)\n"
-      "  --scenario NAME       start in a named state (for screenshots)\n"
-      "  --help, -h            show this help\n";
+  const auto described = [&d](std::string_view name) {
+    for (const auto& h : d.help)
+      if (h.name == name) return h.text;
+    return std::string_view();
+  };
+  const auto line = [](std::string_view name, std::string_view text) {
+    return text.empty() ? fmt::format("  {}\n", name) : fmt::format("  {:<21} {}\n", name, text);
+  };
+  std::string out = fmt::format("Usage: {} [OPTIONS] [FILE]\n", program);
+  if (const auto file = described("FILE"); !file.empty()) out += fmt::format("\nArguments:\n{}", line("FILE", file));
+  out += "\nOptions:\n";
+  for (auto flag : d.flags) out += line(flag, described(flag));
+  for (auto option : d.value_options) out += line(fmt::format("{} VALUE", option), described(option));
+  const WindowSize size = d.default_window_size ? d.default_window_size() : WindowSize{1280, 800};
+  out += line("--screenshot OUT.png", "render one frame headlessly to a PNG and exit");
+  out += line("--size WxH", fmt::format("screenshot size in pixels (default {}x{})", size.width, size.height));
+  out += line("--scenario NAME", "start in a named state (for screenshots)");
+  out += line("--help, -h", "show this help");
   if (!d.scenarios.empty()) {
     out += "\nScenarios:";
     for (auto s : d.scenarios) out += fmt::format(" {}", s);
@@ -69,7 +79,12 @@ int run_interactive(const LaunchDescriptor& d, const LaunchArgs& args) {
     driver.attach_registry(inputs->registry());
     if (d.before_window) d.before_window(args);
     const WindowSize size = d.default_window_size ? d.default_window_size() : WindowSize{1280, 800};
-    backend::WindowOptions options{title, size.width, size.height, std::nullopt};
+    backend::WindowOptions options{title, size.width, size.height, 0, 0, std::nullopt};
+    if (d.minimum_window_size) {
+      const WindowSize minimum = d.minimum_window_size();
+      options.min_width = minimum.width;
+      options.min_height = minimum.height;
+    }
     // Other processes' changes to the room wake the window through its folder;
     // without a room (or when the descriptor says so) nothing is watched.
     if (d.poll_room && !inputs->companion().file.empty()) options.watch_folder = inputs->companion().file.parent_path();

@@ -13,7 +13,9 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "docstore/document.h"
 #include "source/source_protocol.h"
 #include "velyn_ui/portal/pick_request.h"
 
@@ -84,6 +86,10 @@ struct FileOperationsState {
   }
   // The save sent last (PrepareSave, then CommitSave), until it is answered.
   std::optional<pdf::source::SaveRequest> pending_save;
+  // The shared document's heads when the pending save took its snapshot, and
+  // those of the last save that completed: the review as it was exported.
+  std::optional<std::vector<docstore::ChangeHash>> pending_save_heads;
+  std::optional<std::vector<docstore::ChangeHash>> exported_heads;
   std::optional<PendingImport> pending_import;
   std::optional<PendingHostOperation> host_operation;
   std::optional<HostResult> host_result;

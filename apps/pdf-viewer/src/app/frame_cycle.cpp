@@ -306,8 +306,16 @@ bool PdfApp::needs_frame() const {
   return redraw_requested || page_bubble.animating(last_now) || tooltip.animating() || close_deadline.has_value();
 }
 
+bool PdfApp::has_unexported_changes() const {
+  if (!document_loaded) return false;
+  const bool reviewed =
+      plan_changed || !review.annotations.empty() || !review.comments.empty() || !review.signatures.empty();
+  return reviewed && (!files.exported_heads || files.exported_heads != review_heads);
+}
+
 bool PdfApp::text_input_focused() const {
-  return (sidebar.editor && sidebar.editor->input.focused()) || (panels.search_open && search.field.focused());
+  return (panels.sidebar_open && sidebar.editor && sidebar.editor->input.focused()) ||
+         (panels.search_open && search.field.focused());
 }
 
 bool PdfApp::close_ready() const {

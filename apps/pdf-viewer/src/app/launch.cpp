@@ -25,6 +25,10 @@ static_assert(pdf::source::kContentStoreApplicationId == kApplicationId);
 namespace {
 
 constexpr std::array<std::string_view, 1> kFlags = {kSampleFlag};
+constexpr std::array<velyn_ui::launch::OptionHelp, 2> kHelp = {{
+    {"FILE", "the PDF to open"},
+    {kSampleFlag, "open the built-in sample document (a FILE, when given, wins)"},
+}};
 constexpr double kVisualsTimeoutSeconds = 15;
 
 // How long an exiting viewer waits for the worker to release what the closed
@@ -121,7 +125,9 @@ velyn::Result<velyn_ui::launch::LegacyLaunchInputs> launch_app(const velyn_ui::l
 velyn::Result<void> launch_shot(const velyn_ui::launch::LaunchArgs& args) {
   velyn_ui::state::State state;
   auto viewer = build_app(args);
-  const auto size = args.screenshot_size().value_or(velyn_ui::launch::ScreenshotSize{1280, 800});
+  const auto window = default_window_size();
+  const auto size = args.screenshot_size().value_or(velyn_ui::launch::ScreenshotSize{
+      static_cast<std::uint32_t>(window.width), static_cast<std::uint32_t>(window.height)});
   auto harness = velyn_ui::headless::FrameHarness::new_with_theme(std::move(state), std::move(viewer), size.width,
                                                                   size.height, velyn_ui::launch::shot_theme(args));
   harness.with_records(velyn_ui::record::RecordSet::in_memory(), docstore::Document());
@@ -137,6 +143,10 @@ velyn::Result<void> launch_shot(const velyn_ui::launch::LaunchArgs& args) {
 
 velyn_ui::launch::WindowSize default_window_size() { return {1280, 800}; }
 
+velyn_ui::launch::WindowSize minimum_window_size() {
+  return {static_cast<int>(kMinWindowWidth), static_cast<int>(kMinWindowHeight)};
+}
+
 const velyn_ui::launch::LaunchDescriptor& launch_descriptor() {
   static const velyn_ui::launch::LaunchDescriptor descriptor{
       .application_id = kApplicationId,
@@ -145,6 +155,7 @@ const velyn_ui::launch::LaunchDescriptor& launch_descriptor() {
       .flags = kFlags,
       .hidden_options = {},
       .scenarios = kScenarios,
+      .help = kHelp,
       .before_parse = nullptr,
       .before_launch = nullptr,
       .interactive = {build_app, launch_app},
@@ -153,6 +164,7 @@ const velyn_ui::launch::LaunchDescriptor& launch_descriptor() {
       .after_window = release_worker_leftovers,
       .windows = 1,
       .default_window_size = default_window_size,
+      .minimum_window_size = minimum_window_size,
       .store_opener = velyn_ui::persist::open,
       .single_instance = false,
       .poll_room = true,

@@ -43,6 +43,8 @@ velyn::Result<velyn_ui::launch::LegacyLaunchInputs> launch_app(const velyn_ui::l
 velyn::Result<void> launch_shot(const velyn_ui::launch::LaunchArgs& args);
 
 velyn_ui::launch::WindowSize default_window_size();
+// The smallest window whose toolbar still fits (see kMinWindowWidth).
+velyn_ui::launch::WindowSize minimum_window_size();
 
 const velyn_ui::launch::LaunchDescriptor& launch_descriptor();
 

@@ -322,11 +322,19 @@ void PdfApp::on_opened(source::Opened opened) {
   waiting_for_record = true;
   review = {};
   review_heads.reset();
+  files.exported_heads.reset();  // another document: nothing of its review was exported here
   selected_annotations.clear();
   fit = FitMode::Page;
   viewport.set_scroll({0, 0});
   current_page = 1;
   tool = Tool::Select;
+  // Nothing of the previous document's search, editing or gestures carries
+  // over: its query, matches, editor and selection described other pages.
+  close_search(*this);
+  sidebar.editor.reset();
+  const pdf_actions::NoteSequence notes = input.notes;  // creation numbers stay unique in a session
+  input = InteractionState{};
+  input.notes = notes;
   // A wide window shows the page rail with a document; the narrow rules still apply.
   if (!panels.narrow) panels.thumbnails_open = true;
   // The next layout pass (every frame) re-divides the window for a loaded document.

@@ -243,6 +243,16 @@ struct PdfApp final : velyn_ui::Widget {
   // Called when a page's layer arrived; the search bar reruns its search here.
   void on_page_text(std::uint64_t page);
 
+  // Whether the review holds changes that no save has exported yet: any
+  // markup, comment, signature or page change, until a save of it completes.
+  [[nodiscard]] bool has_unexported_changes() const;
+
+  // Asks for the window to close (its close button, Ctrl+Q): at once, or,
+  // while a save is under way, once it ends or kCloseSaveWaitSeconds pass
+  // (close_ready tells the window when).
+  enum class CloseTiming { Now, AfterSave };
+  CloseTiming request_close(double now);
+
   // Dispatches an action made by this viewer's input through the host's
   // action path, then reads the review model back at once. False when it
   // failed (logged as "action dispatch failed"; nothing else changes).

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string_view>
+#include <utility>
 
 #include "app/file_operations.h"
 #include "app/pdf_app.h"
@@ -123,6 +124,7 @@ bool start_save(PdfApp& app, const std::filesystem::path& destination) {
     return refuse(fmt::format("Save failed: {}", sent.error().message()));
   }
   app.files.pending_save = std::move(request);
+  app.files.pending_save_heads = app.review_heads;
   app.status = "Saving annotated PDF…";
   app.redraw_requested = true;
   return true;
@@ -157,6 +159,7 @@ void on_save_committed(PdfApp& app, const source::SaveCommitted& reply) {
   if (!answers(pending, reply.save_id) || pending->destination != reply.destination) return;
   const std::string label = saved_file_label(pending->destination);
   app.files.pending_save.reset();
+  app.files.exported_heads = std::exchange(app.files.pending_save_heads, std::nullopt);
   app.status = fmt::format("Saved annotated PDF to {}", label);
   app.redraw_requested = true;
   complete_host_operation(app, true, std::nullopt);

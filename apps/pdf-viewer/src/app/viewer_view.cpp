@@ -47,7 +47,7 @@ ToolbarView toolbar_view(const PdfApp& app) {
   view.search_open = app.panels.search_open;
   view.opening = app.pending_open.has_value();
   view.document_loaded = app.document_loaded;
-  view.unsaved_changes = app.plan_changed;
+  view.unsaved_changes = app.has_unexported_changes();
   view.tool = app.tool;
   view.swatch = app.swatch;
   view.fit = app.fit;
@@ -279,17 +279,22 @@ velyn_ui::Handled PdfApp::handle_rail_event(const velyn_ui::Event& event, docsto
   return Handled::No;
 }
 
+PdfApp::CloseTiming PdfApp::request_close(double now) {
+  // Closing now would drop a save the worker is still writing: the window
+  // stays until it is published or fails (close_ready), for a bounded time.
+  const bool saving = files.save_under_way();
+  velyn_ui::log::debug("close requested; a save is {}under way", saving ? "" : "not ");
+  if (!close_deadline) close_deadline = now + (saving ? kCloseSaveWaitSeconds : 0);
+  if (!saving) return CloseTiming::Now;
+  status = "Finishing the save before closing…";
+  redraw_requested = true;
+  return CloseTiming::AfterSave;
+}
+
 velyn_ui::Handled PdfApp::handle_event(const velyn_ui::Event& event, docstore::Document& document,
                                        velyn_ui::FrameContext& ctx) {
   if (std::holds_alternative<velyn_ui::CloseRequest>(event)) {
-    // Closing now would drop a save the worker is still writing: the window
-    // stays until it is published or fails (close_ready), for a bounded time.
-    velyn_ui::log::debug("close requested; a save is {}under way", files.save_under_way() ? "" : "not ");
-    if (!files.save_under_way()) return velyn_ui::Handled::No;
-    if (!close_deadline) close_deadline = ctx.now + kCloseSaveWaitSeconds;
-    status = "Finishing the save before closing…";
-    redraw_requested = true;
-    return velyn_ui::Handled::Yes;
+    return request_close(ctx.now) == CloseTiming::AfterSave ? velyn_ui::Handled::Yes : velyn_ui::Handled::No;
   }
   return EventRouter::route(*this, event, document, ctx);
 }

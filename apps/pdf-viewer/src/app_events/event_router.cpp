@@ -172,6 +172,7 @@ Handled handle_key(PdfApp& app, const velyn_ui::KeyPress& key, docstore::Documen
         open_search(app);
         return Handled::Yes;
       case U'c': return copy_selection(app) ? Handled::Yes : Handled::No;
+      case U'q': app.request_close(ctx.now); return Handled::Yes;
       default: return Handled::No;  // Ctrl+O and Ctrl+S belong to the file operations
     }
   }
@@ -737,6 +738,9 @@ Handled EventRouter::route(PdfApp& app, const velyn_ui::Event& event, docstore::
     in.menu_target.reset();
     if (std::holds_alternative<velyn_ui::PointerPress>(event)) return Handled::Yes;
   }
+  // An editor whose sidebar was closed cannot be seen: it is dropped as
+  // Escape would drop it, instead of taking keys the user cannot see going in.
+  if (app.sidebar.editor && !app.panels.sidebar_open) app.sidebar.editor.reset();
   if (editor_event(app, document, ctx, event) == Handled::Yes) return Handled::Yes;
   if (const auto* move = std::get_if<velyn_ui::PointerMove>(&event)) return handle_move(app, *move, document, ctx);
   if (const auto* key = std::get_if<velyn_ui::KeyPress>(&event)) {

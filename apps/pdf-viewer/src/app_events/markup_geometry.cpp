@@ -62,6 +62,24 @@ bool contains(double x, double y, double w, double h, Point p) {
   return p.x >= x && p.x <= x + w && p.y >= y && p.y <= y + h;
 }
 
+double distance_to_segment(pdf_actions::Point a, pdf_actions::Point b, Point p) {
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  const double length2 = dx * dx + dy * dy;
+  const double t = length2 > 0 ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length2, 0.0, 1.0) : 0.0;
+  return std::hypot(a.x + t * dx - p.x, a.y + t * dy - p.y);
+}
+
+// The drawn stroke is a smoothing of the polyline through its points and
+// never strays from it by more than a fraction of a segment, so the polyline
+// stands for it.
+bool near_polyline(const std::vector<pdf_actions::Point>& points, Point p, double reach) {
+  if (points.size() < 2) return false;  // a one-point stroke is not drawn
+  for (std::size_t i = 1; i < points.size(); ++i) {
+    if (distance_to_segment(points[i - 1], points[i], p) <= reach) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 std::vector<PageRect> highlight_rects(const source::TextLayer* layer, Point a, Point b) {
@@ -112,16 +130,14 @@ const pdf_actions::Annotation* note_at(const pdf_actions::ReviewModel& review, s
   return nullptr;
 }
 
-const pdf_actions::Annotation* annotation_at(const pdf_actions::ReviewModel& review, std::uint64_t page, Point p,
-                                             bool include_ink) {
+const pdf_actions::Annotation* annotation_at(const pdf_actions::ReviewModel& review, std::uint64_t page, Point p) {
   if (const auto* n = note_at(review, page, p)) return n;
   for (auto it = review.annotations.rbegin(); it != review.annotations.rend(); ++it) {
     if (it->page != page) continue;
     if (const auto* h = std::get_if<pdf_actions::AnnoGeom::Highlight>(&it->geom.value)) {
       if (contains(h->x, h->y, h->w, h->h, p)) return &*it;
-    } else if (const auto* ink = std::get_if<pdf_actions::AnnoGeom::Ink>(&it->geom.value); ink && include_ink) {
-      for (const auto& q : ink->points)
-        if (std::hypot(q.x - p.x, q.y - p.y) <= 4) return &*it;
+    } else if (const auto* ink = std::get_if<pdf_actions::AnnoGeom::Ink>(&it->geom.value)) {
+      if (near_polyline(ink->points, p, kInkReach)) return &*it;
     }
   }
   return nullptr;

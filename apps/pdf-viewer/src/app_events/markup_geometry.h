@@ -18,6 +18,7 @@ inline constexpr double kLineMinWidth = 2;
 inline constexpr double kLineReach = 1.5;  // box heights beside a line that still reach it
 inline constexpr double kInkMinStep = 1.5;
 inline constexpr double kNoteReach = 24;          // a Note marker answers within 24 points
+inline constexpr double kInkReach = 4;            // an ink stroke answers within 4 points of its line
 inline constexpr double kSignatureWidth = 218;
 inline constexpr double kSignatureHeight = 74;
 inline constexpr double kSignatureMargin = 64;
@@ -40,10 +41,11 @@ void append_ink_point(std::vector<pdf_actions::Point>& points, velyn_ui::Point p
 // the box on the page on that axis.
 PageRect signature_box(double px, double py, double w, double h);
 
-// Markup under a point of `page`: a Note within kNoteReach, a Highlight
-// containing the point; ink only when `include_ink`.
+// Markup under a point of `page`: a Note within kNoteReach, else the topmost
+// Highlight containing the point or Ink stroke within kInkReach of it (a
+// stroke that could not be picked could never be deleted).
 const pdf_actions::Annotation* annotation_at(const pdf_actions::ReviewModel& review, std::uint64_t page,
-                                             velyn_ui::Point p, bool include_ink = false);
+                                             velyn_ui::Point p);
 const pdf_actions::Annotation* note_at(const pdf_actions::ReviewModel& review, std::uint64_t page, velyn_ui::Point p);
 const pdf_actions::Signature* signature_at(const pdf_actions::ReviewModel& review, std::uint64_t page,
                                            velyn_ui::Point p);

@@ -191,6 +191,29 @@ TEST_F(FileOperations, SaveRunsPrepareThenCommitAndReportsTheFileName) {
   EXPECT_EQ(app_->status, "Saved annotated PDF to x.pdf");
 }
 
+// The dot on Save: any review change not yet exported, until a save of it completes.
+TEST_F(FileOperations, UnexportedChangesLastUntilASaveOfThemCompletes) {
+  open_loaded(2);
+  EXPECT_FALSE(app_->has_unexported_changes());
+  add_highlight();
+  EXPECT_TRUE(app_->has_unexported_changes());
+  const auto save_once = [this] {
+    ASSERT_TRUE(pdf_app::start_save(*app_, "/tmp/files/x.pdf"));
+    const auto prepare = jobs_->wait_for_last<source::PrepareSave>();
+    ASSERT_TRUE(prepare);
+    const auto request = prepare->save;
+    app_->handle_reply(source::SavePrepared{request.save_id, document_, request.destination, "/tmp/files/p/d.pdf"});
+    app_->handle_reply(source::SaveCommitted{request.save_id, request.destination});
+  };
+  save_once();
+  EXPECT_FALSE(app_->has_unexported_changes());
+  auto ctx = driver_->context();
+  ASSERT_TRUE(app_->dispatch_action(driver_->document(), ctx,
+                                    pdf_actions::PdfViewerAction::SetAnnotationColor{
+                                        "2d8ab1f0-8c51-4b1a-9d65-0f7d3a6b7c11", "blue"}));
+  EXPECT_TRUE(app_->has_unexported_changes());
+}
+
 TEST_F(FileOperations, SaveRefusalsAndFailures) {
   // Without PDFium pages neither the picker nor the save starts.
   pdf_app::request_save_picker(*app_);

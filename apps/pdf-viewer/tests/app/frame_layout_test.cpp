@@ -68,6 +68,35 @@ TEST(FrameLayout, NarrowTransitionsMovePanelsAndNoDocumentClosesThem) {
   EXPECT_FALSE(p.thumbnails_open || p.sidebar_open);
 }
 
+// The window never gets narrower than kMinWindowWidth: from there up, no two
+// toolbar controls overlap, whatever the tool and the interface scale.
+TEST(ToolbarLayout, NothingOverlapsFromTheMinimumWindowWidthUp) {
+  using pdf_app::Tool;
+  for (double width = pdf_app::kMinWindowWidth; width <= 1400; width += 1) {
+    for (const double scale : {1.0, 1.5}) {
+      for (const Tool tool : {Tool::Select, Tool::Highlight}) {
+        const auto l = pdf_app::compute_toolbar_layout({0, 0, width, 56}, scale, tool);
+        std::vector<velyn_ui::Rect> rects = {l.thumbnails, l.open, l.save, l.zoom_out, l.zoom_in, l.fit, l.find,
+                                             l.sidebar};
+        if (l.zoom_label.has_area()) rects.push_back(l.zoom_label);
+        for (const auto& [t, r] : l.tools) rects.push_back(r);
+        for (const auto& [s, r] : l.swatches) rects.push_back(r);
+        for (std::size_t i = 0; i < rects.size(); ++i) {
+          for (std::size_t j = i + 1; j < rects.size(); ++j) {
+            const auto& a = rects[i];
+            const auto& b = rects[j];
+            const bool overlap = a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1;
+            ASSERT_FALSE(overlap) << "controls " << i << " and " << j << " overlap at width " << width;
+          }
+        }
+      }
+    }
+  }
+  // Much narrower, the tools would run into Zoom out.
+  const auto l = pdf_app::compute_toolbar_layout({0, 0, pdf_app::kMinWindowWidth - 20, 56}, 1.0, Tool::Select);
+  EXPECT_GT(l.tools[4].second.x1, l.zoom_out.x0);
+}
+
 TEST(ToolbarLayout, ZoomLabelFitWidthAndSwatchesDependOnSpace) {
   using pdf_app::Tool;
   struct Case {

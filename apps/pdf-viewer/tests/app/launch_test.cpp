@@ -103,6 +103,13 @@ TEST(BuildApp, ChoosesScenarioThenPathThenSample) {
   }
 }
 
+TEST(Help, DescribesTheFileTheSampleFlagAndTheRealScreenshotDefault) {
+  const std::string help = velyn_ui::launch::usage(pdf_app::launch_descriptor(), "pdf-viewer");
+  EXPECT_NE(help.find("  FILE                  the PDF to open\n"), std::string::npos) << help;
+  EXPECT_NE(help.find("  --sample              open the built-in sample document"), std::string::npos) << help;
+  EXPECT_NE(help.find("screenshot size in pixels (default 1280x800)"), std::string::npos) << help;
+}
+
 TEST(EmptyScreen, ErrorBodyFollowsTheOpenError) {
   struct Case {
     std::string error;
@@ -119,8 +126,10 @@ TEST(EmptyScreen, ErrorBodyFollowsTheOpenError) {
     const auto text = pdf_app::empty_screen_text(pdf_app::EmptyState::Failed, c.error);
     EXPECT_EQ(text.title, "Couldn't open this document");
     EXPECT_EQ(text.body, c.body) << c.error;
+    EXPECT_EQ(text.detail, c.error);  // the cause itself, whatever body it chose
   }
   EXPECT_EQ(pdf_app::empty_screen_text(pdf_app::EmptyState::Empty, "").title, "No document open");
+  EXPECT_TRUE(pdf_app::empty_screen_text(pdf_app::EmptyState::Empty, "stale").detail.empty());
   EXPECT_EQ(pdf_app::empty_screen_text(pdf_app::EmptyState::Opening, "").body, "Reading the selected document.");
 }
 

@@ -1,8 +1,10 @@
 // The tools and shortcuts driven by synthetic events on the headless viewer
 // showing the built-in sample document.
 #include <gtest/gtest.h>
+
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 
@@ -165,12 +167,30 @@ TEST_F(InputTest, TextSelectionByDragAndWordAndCopyCounts) {
   EXPECT_EQ(app().input.mode, pdf_app::InteractionMode::SelectionShown);
 }
 
-TEST_F(InputTest, ContextMenuDeletesSignaturesAndNeverOpensOnInk) {
+// Ink is picked like other markup: otherwise a stroke once drawn could never be removed.
+TEST_F(InputTest, InkIsSelectedByAClickAndDeletedByTheKeyOrTheContextMenu) {
+  const auto strokes = [this] {
+    return std::ranges::count_if(app().review.annotations, [](const pdf_actions::Annotation& a) {
+      return std::holds_alternative<pdf_actions::AnnoGeom::Ink>(a.geom.value);
+    });
+  };
+  const auto before = strokes();
   key(U'3');
   drag(at(1, 100, 470), at(1, 160, 470), 6);
+  drag(at(1, 100, 500), at(1, 160, 500), 6);
+  ASSERT_EQ(strokes(), before + 2);
   key(U'1');
-  harness_->send(velyn_ui::PointerPress{at(1, 130, 470), velyn_ui::PointerButton::Secondary});
-  EXPECT_FALSE(app().input.menu.is_open());
+  click(at(1, 130, 472));  // beside the line, between its points
+  ASSERT_EQ(app().selected_annotations.size(), 1u);
+  harness_->send(velyn_ui::KeyPress{velyn_ui::Key::Delete});
+  EXPECT_EQ(strokes(), before + 1);
+  harness_->send(velyn_ui::PointerPress{at(1, 130, 500), velyn_ui::PointerButton::Secondary});
+  ASSERT_TRUE(app().input.menu.is_open());
+  click(app().input.menu.item_rect(0).center());
+  EXPECT_EQ(strokes(), before);
+}
+
+TEST_F(InputTest, ContextMenuDeletesSignatures) {
   ASSERT_EQ(app().review.signatures.size(), 1u);
   const auto& s = app().review.signatures.front();
   harness_->send(velyn_ui::PointerPress{at(s.page, s.x + 10, s.y + 10), velyn_ui::PointerButton::Secondary});
@@ -241,6 +261,36 @@ TEST_F(InputTest, ANoteOpensItsEditorAndTheHeaderCountsOpenThreads) {
   EXPECT_FALSE(app().sidebar.editor);
   EXPECT_EQ(app().review.comments.back().body, "Check this figure");
   EXPECT_EQ(pdf_app::threads_header({}), "No comments yet");
+}
+
+// Keys typed after the sidebar closed on an open editor must not vanish into it.
+TEST_F(InputTest, ClosingTheSidebarEndsItsEditorAndKeysReachTheShortcutsAgain) {
+  key(U'4');
+  click(at(1, 500, 120));
+  ASSERT_TRUE(app().sidebar.editor);
+  EXPECT_TRUE(app().text_input_focused());
+  harness_->send(velyn_ui::TextCommit{"half a thought"});
+  const auto bar = pdf_app::compute_toolbar_layout(app().regions.toolbar, app().scale, app().tool);
+  click(bar.sidebar.center());
+  ASSERT_FALSE(app().panels.sidebar_open);
+  EXPECT_FALSE(app().text_input_focused());
+  key(U'2');
+  EXPECT_EQ(app().tool, pdf_app::Tool::Highlight);
+  EXPECT_FALSE(app().sidebar.editor);
+  EXPECT_EQ(app().review.comments.back().body, "half a thought");  // the press took the focus: committed
+
+  // Closed by other means (a window too narrow for it), the editor is dropped as Escape would.
+  key(U'1');
+  named(velyn_ui::Key::Escape);
+  key(U'b');
+  ASSERT_TRUE(app().panels.sidebar_open);
+  pdf_app::open_comment_editor(app(), pdf_app::EditorKind::CommentBody, app().review.comments.back().id);
+  harness_->send(velyn_ui::TextCommit{" more"});
+  app().panels.sidebar_open = false;
+  key(U'3');
+  EXPECT_EQ(app().tool, pdf_app::Tool::Draw);
+  EXPECT_FALSE(app().sidebar.editor);
+  EXPECT_EQ(app().review.comments.back().body, "half a thought");
 }
 
 TEST_F(InputTest, SearchSteppingWrapsAndCountsAreShown) {

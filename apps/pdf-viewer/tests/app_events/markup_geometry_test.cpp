@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 namespace {
 
 using pdf_app::PageRect;
@@ -58,6 +60,34 @@ TEST(SelectionStart, APressOnALineFindsItsCharacterOrTheClosestWithinReach) {
       {{95, 125}, 12},              // before "Second"
   };
   for (const auto& c : cases) EXPECT_EQ(pdf_app::char_on_line(layer, c.at), c.found) << c.at.x << "," << c.at.y;
+}
+
+TEST(MarkupUnderPoint, InkAnswersAlongItsLineNotOnlyAtItsPoints) {
+  pdf_actions::ReviewModel review;
+  pdf_actions::Annotation ink;
+  ink.id = "ink";
+  ink.page = 1;
+  ink.geom = pdf_actions::AnnoGeom::Ink{{{100, 100}, {200, 100}}};
+  pdf_actions::Annotation dot = ink;
+  dot.id = "dot";
+  dot.geom = pdf_actions::AnnoGeom::Ink{{{300, 300}}};  // one point: never drawn, never picked
+  review.annotations = {ink, dot};
+  struct Case {
+    velyn_ui::Point at;
+    std::uint64_t page;
+    std::string found;  // empty: nothing
+  };
+  const Case cases[] = {
+      {{150, 103.9}, 1, "ink"},  // mid-segment, far from both points
+      {{150, 104.1}, 1, ""},
+      {{203, 101}, 1, "ink"},    // just past the end
+      {{150, 100}, 2, ""},  // another page
+      {{300, 300}, 1, ""},
+  };
+  for (const auto& c : cases) {
+    const auto* a = pdf_app::annotation_at(review, c.page, c.at);
+    EXPECT_EQ(a ? a->id : "", c.found) << c.at.x << "," << c.at.y;
+  }
 }
 
 TEST(InkPoints, PointsWithinOneAndAHalfOfTheLastAreDropped) {

@@ -830,9 +830,10 @@ class Journey:
                 raise Failure(f"timed out after {timeout:g} s waiting for {what}")
             time.sleep(interval)
 
-    def start_viewer(self, pdf_path, label="viewer"):
+    def start_viewer(self, pdf_path, label="viewer", expect_page=True):
         """Starts the viewer on pdf_path (under dbus-run-session when the journey wants a bus)
-        and waits for its window, its first frame and a rendered page."""
+        and waits for its window, its first frame and, unless expect_page is false (a file
+        that cannot open), a rendered page."""
         log_path = os.path.join(self.root, f"{label}.log")
         cmd = [self.viewer_bin, os.path.abspath(pdf_path)]
         if self.dbus:
@@ -855,8 +856,11 @@ class Journey:
         viewer = Viewer(self, proc, log_path, wid, label)
         self.viewers.append(viewer)
         viewer.focus()
-        viewer.wait_rendered()
-        self.log(f"{label}: window {wid} at ({viewer.x},{viewer.y}) {viewer.width}x{viewer.height}, page shown")
+        if expect_page:
+            viewer.wait_rendered()
+        else:
+            self.wait_until(lambda: "first frame" in viewer.log_text(), 10, f"{label}: 'first frame' in its log")
+        self.log(f"{label}: window {wid} at ({viewer.x},{viewer.y}) {viewer.width}x{viewer.height}")
         return viewer
 
     def review(self, pdf_path):

@@ -63,6 +63,12 @@ def is_image_page(shot, page):
     return all(abs(a - b) <= 12 for a, b in zip(px, IMAGE_COLOUR))
 
 
+def unsaved_dot(shot):
+    """Whether the Save button (third in the toolbar, 96..130 across) carries the accent dot at its top right."""
+    dot = h.components(shot.near(h.ACCENT, 40), shot.width, shot.height, (116, 9, 132, 25), min_count=8)
+    return bool(dot)
+
+
 def run(j):
     count = FILLER_PAGES_SANITIZED if j.sanitized else FILLER_PAGES
     filler = [[f"Appendix entry {n}"] for n in range(1, count + 1)]
@@ -70,6 +76,15 @@ def run(j):
     png = h.write_solid_png(j.fixture_path("stamp.png"), 120, 90, IMAGE_COLOUR)
     out = j.fixture_path("saved copy.pdf")
     v = j.start_viewer(pdf)
+
+    # A highlight is a change no save has exported yet: the dot on Save says so.
+    j.check(not unsaved_dot(v.shot()), "the Save button shows the unsaved-changes dot before any change")
+    page = next(p for p in v.wait_pages() if p.number == 1)
+    top, base = h.line_band(0)
+    v.key("2")
+    v.drag(page.to_screen(h.LEFT, top), page.to_screen(h.LEFT + 120, base))
+    j.wait_until(lambda: unsaved_dot(v.shot()), h.QUICK, "the unsaved-changes dot on Save after a highlight")
+    v.key("1")
 
     # Save: Ctrl+S, the chooser, a typed path, Enter; no pointer motion after that.
     wid = wait_dialog(j, SAVE_TITLE, lambda: v.key("ctrl+s"))
@@ -82,7 +97,8 @@ def run(j):
     text = j.run("pdftotext", "-layout", "-l", str(len(PAGES)), out, "-", timeout=20).stdout.decode()
     missing = [line for lines in PAGES for line in lines if line not in text]
     j.check(not missing, f"the saved PDF lacks the document's text {missing}; pdftotext shows {text!r}")
-    j.ok(f"Enter in the chooser saved {os.path.basename(out)}: qpdf --check passes, the text is there")
+    j.wait_until(lambda: not unsaved_dot(v.shot()), h.QUICK, "the unsaved-changes dot to clear once the save completed")
+    j.ok(f"Enter in the chooser saved {os.path.basename(out)}: qpdf --check passes, the text is there, the dot cleared")
 
     # Import: the rail's 'Add pages', the chooser, a typed path, Enter; the
     # viewer goes to the imported page, which shows the PNG's colour.

@@ -94,6 +94,12 @@ struct ScreenshotPair {
 };
 
 // The fields in the order applications list them.
+// One line of --help: an option or argument and what it does.
+struct OptionHelp {
+  std::string_view name;  // "--sample", "FILE"
+  std::string_view text;
+};
+
 struct LaunchDescriptor {
   std::string_view application_id;
   std::span<const std::string_view> value_options;       // "--name VALUE" options of the application
@@ -101,6 +107,7 @@ struct LaunchDescriptor {
   std::span<const std::string_view> flags;               // value-less flags ("--sample")
   std::span<const std::string_view> hidden_options;      // accepted, not listed by --help
   std::span<const std::string_view> scenarios;           // screenshot scenario names
+  std::span<const OptionHelp> help;                      // what the positional argument and the flags mean
   HookFn before_parse = nullptr;
   HookFn before_launch = nullptr;
   InteractivePair interactive;
@@ -109,6 +116,8 @@ struct LaunchDescriptor {
   HookFn after_window = nullptr;
   int windows = 1;
   WindowSizeFn default_window_size = nullptr;
+  // The smallest size the window may be given (none: GTK's own minimum).
+  WindowSizeFn minimum_window_size = nullptr;
   StoreOpener store_opener = nullptr;
   bool single_instance = false;     // a second launch may run beside the first
   bool poll_room = true;            // merge other processes' room changes while running

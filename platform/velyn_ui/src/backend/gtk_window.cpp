@@ -19,6 +19,7 @@
 #include <glib-unix.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 
@@ -405,6 +406,9 @@ velyn::Result<void> run_window(FrameDriver& driver, const WindowOptions& options
   gtk_window_set_default_size(GTK_WINDOW(st.window), options.width, options.height);
 
   st.area = gtk_drawing_area_new();
+  if (options.min_width > 0 || options.min_height > 0) {
+    gtk_widget_set_size_request(st.area, std::max(options.min_width, 1), std::max(options.min_height, 1));
+  }
   gtk_widget_set_can_focus(st.area, TRUE);
   gtk_widget_add_events(st.area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
                                      GDK_LEAVE_NOTIFY_MASK | GDK_SCROLL_MASK | GDK_SMOOTH_SCROLL_MASK |

@@ -17,6 +17,9 @@ struct WindowOptions {
   std::string title;
   int width = 1280;
   int height = 800;
+  // Below this the window does not shrink (0: no minimum of our own).
+  int min_width = 0;
+  int min_height = 0;
   // A folder whose changes (another process appending to a room file in it)
   // make the window merge the room's new changes.
   std::optional<std::filesystem::path> watch_folder;

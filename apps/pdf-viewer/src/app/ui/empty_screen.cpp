@@ -19,6 +19,8 @@ using velyn_ui::Rect;
 namespace {
 
 constexpr double kProgressFraction = 0.62;  // the bar shows activity, not a measured progress
+constexpr double kDetailSize = 11.5;
+constexpr double kDetailMaxWidth = 560;
 
 bool contains(std::string_view haystack, std::string_view needle) {
   return haystack.find(needle) != std::string_view::npos;
@@ -47,8 +49,8 @@ void draw_document_icon(velyn_ui::Scene& scene, const Rect& box, Color color) {
 
 EmptyScreenText empty_screen_text(EmptyState state, std::string_view open_error) {
   switch (state) {
-    case EmptyState::Opening: return {"Opening PDF…", "Reading the selected document."};
-    case EmptyState::Empty: return {"No document open", "Choose a PDF to start reading."};
+    case EmptyState::Opening: return {"Opening PDF…", "Reading the selected document.", {}};
+    case EmptyState::Empty: return {"No document open", "Choose a PDF to start reading.", {}};
     case EmptyState::Failed: break;
   }
   std::string lower(open_error);
@@ -59,7 +61,7 @@ EmptyScreenText empty_screen_text(EmptyState state, std::string_view open_error)
   } else if (contains(lower, "unavailable") || contains(lower, "not a readable pdf")) {
     body = "The file is unavailable or isn't a readable PDF.";
   }
-  return {"Couldn't open this document", body};
+  return {"Couldn't open this document", body, open_error};
 }
 
 Rect open_button_rect(const Rect& canvas) {
@@ -100,6 +102,11 @@ void draw_empty_screen(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, con
   }
 
   const Rect button = open_button_rect(canvas);
+  if (!texts.detail.empty()) {
+    const double detail_wrap = std::max(1.0, std::min(kDetailMaxWidth, canvas.width() - 80));
+    text.draw_wrapped(scene, texts.detail, {c.x - detail_wrap / 2, button.y1 + 14}, detail_wrap, kDetailSize,
+                      velyn_ui::kWeightRegular, colors.secondary_text, velyn_ui::TextAlign::Center);
+  }
   scene.fill_rounded_rect(button, theme.radius, colors.accent);
   if (button_hovered) scene.fill_rounded_rect(button, theme.radius, colors.lift(kHoverStrength));
   constexpr std::string_view kLabel = "Open a PDF…";

@@ -20,9 +20,11 @@ enum class EmptyState { Empty, Opening, Failed };
 struct EmptyScreenText {
   std::string_view title;
   std::string_view body;
+  std::string_view detail;  // the error state's own cause, under the button; empty otherwise
 };
 
-// Title and body of a state; the error body is chosen from the open error.
+// Title and body of a state; the error body is chosen from the open error,
+// which is also shown whole as the detail, so that every failure says why.
 EmptyScreenText empty_screen_text(EmptyState state, std::string_view open_error);
 
 // Rect of the "Open a PDF…" button for a canvas (absent while opening).

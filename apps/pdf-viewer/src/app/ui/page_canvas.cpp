@@ -19,6 +19,7 @@ namespace {
 constexpr double kPaperRadius = 3;
 constexpr double kHighlightAlpha = 92.0 / 255;
 constexpr double kHandle = 6;
+constexpr double kInkFramePadding = 3;  // between a selected stroke and its frame
 constexpr double kBlockMargin = 64;
 
 struct BlockStyle {
@@ -103,6 +104,16 @@ void append_ink(Path& path, std::span<const Point> pts) {
   path.line_to(pts.back());
 }
 
+// The frame of selected markup: outlined in its colour, a handle at each corner.
+void draw_selection_frame(velyn_ui::Scene& scene, const velyn_ui::Theme& theme, const Rect& r, Color c) {
+  scene.stroke_rect(r, 1.5, c);
+  for (const Point corner : {Point{r.x0, r.y0}, Point{r.x1, r.y0}, Point{r.x0, r.y1}, Point{r.x1, r.y1}}) {
+    const Rect handle{corner.x - kHandle / 2, corner.y - kHandle / 2, corner.x + kHandle / 2, corner.y + kHandle / 2};
+    scene.fill_rect(handle, kPaper);
+    scene.stroke_rect(handle, 1, theme.colors.accent);
+  }
+}
+
 void draw_annotation(velyn_ui::Scene& scene, const velyn_ui::Theme& theme, const Rect& page, double z,
                      const pdf_actions::Annotation& a, bool selected) {
   const Color c = swatch_color(theme, a.color);
@@ -111,15 +122,7 @@ void draw_annotation(velyn_ui::Scene& scene, const velyn_ui::Theme& theme, const
     const Point p = to_screen(h->x, h->y);
     const Rect r{p.x, p.y, p.x + h->w * z, p.y + h->h * z};
     scene.fill_rect(r, c.with_alpha(kHighlightAlpha));
-    if (selected) {
-      scene.stroke_rect(r, 1.5, c);
-      for (const Point corner : {Point{r.x0, r.y0}, Point{r.x1, r.y0}, Point{r.x0, r.y1}, Point{r.x1, r.y1}}) {
-        const Rect handle{corner.x - kHandle / 2, corner.y - kHandle / 2, corner.x + kHandle / 2,
-                          corner.y + kHandle / 2};
-        scene.fill_rect(handle, kPaper);
-        scene.stroke_rect(handle, 1, theme.colors.accent);
-      }
-    }
+    if (selected) draw_selection_frame(scene, theme, r, c);
   } else if (const auto* n = std::get_if<pdf_actions::AnnoGeom::Note>(&a.geom.value)) {
     const double u = std::max(22 * z, 16.0);
     const Point p = to_screen(n->x, n->y);
@@ -140,10 +143,17 @@ void draw_annotation(velyn_ui::Scene& scene, const velyn_ui::Theme& theme, const
     for (const auto& q : ink->points) pts.push_back(to_screen(q.x, q.y));
     Path path;
     append_ink(path, pts);
-    scene.stroke(path,
-                 velyn_ui::StrokeStyle::solid(std::max(2.4 * z, 1.5), velyn_ui::LineCap::Round,
-                                              velyn_ui::LineJoin::Round),
-                 c);
+    const double width = std::max(2.4 * z, 1.5);
+    scene.stroke(path, velyn_ui::StrokeStyle::solid(width, velyn_ui::LineCap::Round, velyn_ui::LineJoin::Round), c);
+    if (selected) {
+      // A stroke has no box of its own: its bounds, clear of the line, framed as a highlight's.
+      Rect bounds{pts.front().x, pts.front().y, pts.front().x, pts.front().y};
+      for (const Point q : pts) {
+        bounds = {std::min(bounds.x0, q.x), std::min(bounds.y0, q.y), std::max(bounds.x1, q.x),
+                  std::max(bounds.y1, q.y)};
+      }
+      draw_selection_frame(scene, theme, bounds.inset(-(width / 2 + kInkFramePadding)), c);
+    }
   }
 }
 

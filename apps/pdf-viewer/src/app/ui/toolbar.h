@@ -20,6 +20,10 @@ namespace pdf_app {
 
 inline constexpr double kToolbarButtonHeight = 34;
 inline constexpr double kToolbarNarrowBelow = 640;  // narrower toolbars drop the zoom label
+// The narrowest window whose toolbar holds every button without overlap: the
+// left group, the five tools and the narrow right group, with their gaps.
+inline constexpr double kMinWindowWidth = 548;  // 536 would only just touch
+inline constexpr double kMinWindowHeight = 360;
 
 struct ToolbarLayout {
   velyn_ui::Rect thumbnails, open, save;
