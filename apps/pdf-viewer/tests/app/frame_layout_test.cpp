@@ -5,6 +5,7 @@
 #include "app/pdf_app.h"
 #include "app/ui/empty_screen.h"
 #include "app/ui/frame_layout.h"
+#include "app/ui/page_canvas.h"
 #include "app/ui/toolbar.h"
 #include "docstore/document.h"
 #include "velyn_ui/headless.h"
@@ -152,6 +153,31 @@ velyn_ui::headless::FrameHarness harness_for(std::unique_ptr<pdf_app::PdfApp> ap
   harness.with_records(velyn_ui::record::RecordSet::in_memory(), docstore::Document());
   harness.frame();
   return harness;
+}
+
+// One slot size for every page, but a page of another shape keeps its own.
+TEST(PageRaster, KeepsItsOwnAspectRatioCentredInTheSlot) {
+  const velyn_ui::Rect slot{0, 0, 612, 792};
+  const auto image = [](std::uint32_t w, std::uint32_t h) {
+    return velyn_ui::Image::from_rgba(w, h, std::vector<std::uint8_t>(std::size_t{w} * h * 4));
+  };
+  struct Case {
+    std::uint32_t w, h;
+    velyn_ui::Rect drawn;
+  };
+  const Case cases[] = {
+      {1224, 1584, slot},                  // the slot's shape
+      {1224, 1590, slot},                  // off by rounding: still the whole slot
+      {800, 600, {0, 166.5, 612, 625.5}},  // landscape: full width, centred vertically
+      {100, 400, {207, 0, 405, 792}},      // tall and narrow: full height, centred across
+  };
+  for (const auto& c : cases) {
+    const auto r = pdf_app::raster_rect(slot, image(c.w, c.h));
+    EXPECT_NEAR(r.x0, c.drawn.x0, 1e-9) << c.w << "x" << c.h;
+    EXPECT_NEAR(r.y0, c.drawn.y0, 1e-9) << c.w << "x" << c.h;
+    EXPECT_NEAR(r.x1, c.drawn.x1, 1e-9) << c.w << "x" << c.h;
+    EXPECT_NEAR(r.y1, c.drawn.y1, 1e-9) << c.w << "x" << c.h;
+  }
 }
 
 TEST(EmptyScreen, DrawsPictogramTextsAndButton) {

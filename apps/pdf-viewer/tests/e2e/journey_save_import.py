@@ -124,7 +124,15 @@ def run(j):
     except h.Failure as e:
         raise h.Failure(f"{e}; the canvas shows {h.find_pages(v.shot())}")
     j.check(j.pointer() == start, "the journey moved the pointer while waiting for the import")
-    j.ok(f"the PNG was imported as a page and shown: {pages[0]}")
+    # The picture keeps its own shape inside the portrait page slot, not squeezed into it.
+    shot, page = v.shot(), pages[0]
+    green = max(h.components(shot.near(IMAGE_COLOUR, 12), shot.width, shot.height,
+                             (page.x0, max(page.y0, 0), page.x1, min(page.y1, shot.height)), min_count=100),
+                key=lambda b: b.count)
+    aspect, wanted = green.w / green.h, 120 / 90
+    j.check(abs(aspect / wanted - 1) < 0.04 and green.w >= page.w - 4,
+            f"the imported 120x90 picture is drawn {green.w}x{green.h} in a {page.w}-wide slot, not at its own shape")
+    j.ok(f"the PNG was imported as a page and shown at its own shape: {green.w}x{green.h} in {page}")
 
     # Close while saving: SIGTERM asks the viewer to close as its window's close
     # button does, once the save is being written in its private directory.

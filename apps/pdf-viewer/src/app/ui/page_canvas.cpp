@@ -20,6 +20,7 @@ constexpr double kPaperRadius = 3;
 constexpr double kHighlightAlpha = 92.0 / 255;
 constexpr double kHandle = 6;
 constexpr double kInkFramePadding = 3;  // between a selected stroke and its frame
+constexpr double kSameShapeTolerance = 0.01;  // raster and slot aspect ratios this close count as equal
 constexpr double kBlockMargin = 64;
 
 struct BlockStyle {
@@ -217,6 +218,17 @@ Color swatch_color(const velyn_ui::Theme& theme, pdf_actions::Swatch swatch) {
   return theme.colors.yellow;
 }
 
+Rect raster_rect(const Rect& slot, const velyn_ui::Image& raster) {
+  if (raster.empty() || slot.width() <= 0 || slot.height() <= 0) return slot;
+  const double aspect = double(raster.width()) / raster.height();
+  const double slot_aspect = slot.width() / slot.height();
+  if (std::abs(aspect / slot_aspect - 1) <= kSameShapeTolerance) return slot;
+  const double w = std::min(slot.width(), slot.height() * aspect);
+  const double h = w / aspect;
+  const velyn_ui::Point c = slot.center();
+  return {c.x - w / 2, c.y - h / 2, c.x + w / 2, c.y + h / 2};
+}
+
 void draw_page(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme, const Rect& page,
                double zoom, double page_width, const PageContent& content) {
   const double shadow_radius = std::min(std::min(page.width(), page.height()) / 2, kPaperRadius);
@@ -228,7 +240,7 @@ void draw_page(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn
   scene.push_clip(page);
   if (content.raster && !content.raster->empty()) {
     // Rasters are at most about twice the drawn size: interpolation suffices.
-    scene.draw_image(*content.raster, page, velyn_ui::ImageFilter::Fast);
+    scene.draw_image(*content.raster, raster_rect(page, *content.raster), velyn_ui::ImageFilter::Fast);
   } else if (content.blocks) {
     draw_blocks(scene, text, theme, page, zoom, page_width, *content.blocks);
   }

@@ -29,16 +29,22 @@ inline constexpr std::string_view kSignatureFace = "Dancing Script";
 velyn_ui::Color swatch_color(const velyn_ui::Theme& theme, pdf_actions::Swatch swatch);
 
 struct PageContent {
-  const velyn_ui::Image* raster = nullptr;         // drawn scaled to the page when present
+  const velyn_ui::Image* raster = nullptr;         // drawn in raster_rect of the page when present
   const std::vector<pdf::source::Block>* blocks = nullptr;  // drawn when there is no raster
   std::span<const pdf_actions::Annotation* const> annotations;
   std::span<const pdf_actions::Signature* const> signatures;
   std::span<const std::string> selected;  // ids of selected annotations
 };
 
+// Where a page's raster is drawn in its slot: all pages share one slot size,
+// but a page of another shape (an imported landscape image, say) keeps its
+// own aspect ratio, as large as fits and centred. A raster within 1 % of the
+// slot's shape fills the slot (rounding of its pixel size is no reason to
+// leave a hairline gap).
+velyn_ui::Rect raster_rect(const velyn_ui::Rect& slot, const velyn_ui::Image& raster);
+
 // `page` is the page's screen rect; `zoom` screen pixels per point.
 void draw_page(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme,
                const velyn_ui::Rect& page, double zoom, double page_width, const PageContent& content);
-
 
 }  // namespace pdf_app

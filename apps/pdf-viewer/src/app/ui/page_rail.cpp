@@ -4,6 +4,7 @@
 #include <cmath>
 #include <string>
 
+#include "app/ui/page_canvas.h"
 #include "velyn_ui/scene.h"
 #include "velyn_ui/text_renderer.h"
 #include "velyn_ui/theme.h"
@@ -29,7 +30,7 @@ void draw_page_rail(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const 
     scene.fill_rounded_rect(t, 2, velyn_ui::Color{1, 1, 1, 1});
     if (const auto* image = lookup(index, t); image && !image->empty()) {
       scene.push_clip(t, 2);
-      scene.draw_image(*image, t, velyn_ui::ImageFilter::Fast);
+      scene.draw_image(*image, raster_rect(t, *image), velyn_ui::ImageFilter::Fast);
       scene.pop();
     }
     if (current) {
