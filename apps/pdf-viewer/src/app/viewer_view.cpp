@@ -153,8 +153,27 @@ void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
     view.current = current_page;
     view.pointer = pointer;
     view.resizing = rail_resizing;
-    draw_page_rail(scene, text, theme, rail, view, [&](std::uint64_t i, const Rect& r) -> const velyn_ui::Image* {
-      return rasters.lookup({i, width_bucket(thumbnail_target_width(r.width()))});
+    std::vector<const pdf_actions::Annotation*> annos;
+    std::vector<const pdf_actions::Signature*> sigs;
+    draw_page_rail(scene, text, theme, rail, view, [&](std::uint64_t i, const Rect& r) {
+      if (const auto* image = rasters.lookup({i, width_bucket(thumbnail_target_width(r.width()))});
+          image && !image->empty()) {
+        scene.draw_image(*image, raster_rect(r, *image), velyn_ui::ImageFilter::Fast);
+      }
+      // The thumbnail shows the page's markup as the canvas does, at the thumbnail's scale.
+      annos.clear();
+      sigs.clear();
+      for (const auto& a : review.annotations)
+        if (a.page == i + 1) annos.push_back(&a);
+      for (const auto& s : review.signatures)
+        if (s.page == i + 1) sigs.push_back(&s);
+      PageContent content;
+      content.annotations = annos;
+      content.signatures = sigs;
+      const double saved = text.text_scale();
+      text.set_text_scale(1.0);
+      draw_page_markup(scene, text, theme, r, page_width > 0 ? r.width() / page_width : 0, content);
+      text.set_text_scale(saved);
     });
   }
   if (panels.sidebar_open && regions.sidebar.has_area()) {

@@ -17,10 +17,20 @@ FIRST, LAST = 1, 3            # the drag runs from line 1 to line 3
 X_FROM, X_TO = 120.0, 300.0   # points; every dragged line is longer than X_TO
 
 
+def rail_highlight_pixels(shot):
+    """Pixels of highlight yellow (the swatch over white paper) in the page rail's thumbnails."""
+    rail = h.rail_rect(shot)
+    if rail is None:
+        raise h.Failure("the page rail is not shown")
+    mask = shot.mask((235, 255), (215, 250), (120, 200))
+    return sum(b.count for b in h.components(mask, shot.width, shot.height, rail, min_count=1))
+
+
 def run(j):
     pdf = h.write_pdf(j.fixture_path("highlight.pdf"), [LINES])
     v = j.start_viewer(pdf)
     page = next(p for p in v.wait_pages() if p.number == 1)
+    j.check(rail_highlight_pixels(v.shot()) == 0, "the rail shows highlight yellow before any highlight")
 
     v.key("2")  # Highlight tool
     # From the cap height of the first line down to the baseline of the last.
@@ -43,6 +53,8 @@ def run(j):
         j.check(abs(x - X_FROM) <= 3 and abs(x + w - X_TO) <= 3,
                 f"{what}: does not span the dragged width {X_FROM:g}..{X_TO:g}")
     j.ok(f"{count} highlights, one per line, each one line high: {rects}")
+    yellow = j.wait_until(lambda: rail_highlight_pixels(v.shot()), h.QUICK, "the highlights on the rail's thumbnail")
+    j.ok(f"the page's thumbnail in the rail shows them too ({yellow} highlight pixels)")
 
 
 if __name__ == "__main__":

@@ -229,6 +229,15 @@ Rect raster_rect(const Rect& slot, const velyn_ui::Image& raster) {
   return {c.x - w / 2, c.y - h / 2, c.x + w / 2, c.y + h / 2};
 }
 
+void draw_page_markup(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme,
+                      const Rect& page, double zoom, const PageContent& content) {
+  for (const auto* a : content.annotations) {
+    const bool selected = std::ranges::find(content.selected, a->id) != content.selected.end();
+    draw_annotation(scene, theme, page, zoom, *a, selected);
+  }
+  for (const auto* s : content.signatures) draw_signature(scene, text, theme, page, zoom, *s);
+}
+
 void draw_page(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme, const Rect& page,
                double zoom, double page_width, const PageContent& content) {
   const double shadow_radius = std::min(std::min(page.width(), page.height()) / 2, kPaperRadius);
@@ -244,11 +253,7 @@ void draw_page(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn
   } else if (content.blocks) {
     draw_blocks(scene, text, theme, page, zoom, page_width, *content.blocks);
   }
-  for (const auto* a : content.annotations) {
-    const bool selected = std::ranges::find(content.selected, a->id) != content.selected.end();
-    draw_annotation(scene, theme, page, zoom, *a, selected);
-  }
-  for (const auto* s : content.signatures) draw_signature(scene, text, theme, page, zoom, *s);
+  draw_page_markup(scene, text, theme, page, zoom, content);
   scene.pop();
   scene.stroke_rounded_rect(page, kPaperRadius, 1, kPageBorder);
 }

@@ -43,6 +43,12 @@ struct PageContent {
 // leave a hairline gap).
 velyn_ui::Rect raster_rect(const velyn_ui::Rect& slot, const velyn_ui::Image& raster);
 
+// The review markup of one page and then its signatures, in store order, over
+// whatever the page shows; `page` is its screen rect, `zoom` pixels per point.
+// The canvas draws it on every page, the rail on every thumbnail.
+void draw_page_markup(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme,
+                      const velyn_ui::Rect& page, double zoom, const PageContent& content);
+
 // `page` is the page's screen rect; `zoom` screen pixels per point.
 void draw_page(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme,
                const velyn_ui::Rect& page, double zoom, double page_width, const PageContent& content);

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <string>
 
-#include "app/ui/page_canvas.h"
 #include "velyn_ui/scene.h"
 #include "velyn_ui/text_renderer.h"
 #include "velyn_ui/theme.h"
@@ -14,7 +13,7 @@ namespace pdf_app {
 using velyn_ui::Rect;
 
 void draw_page_rail(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme,
-                    const velyn_ui::PageSidebar& rail, const RailView& view, const ThumbnailLookup& lookup) {
+                    const velyn_ui::PageSidebar& rail, const RailView& view, const ThumbnailPainter& paint) {
   const Rect& r = rail.rect();
   scene.fill_rect(r, theme.colors.surface);
   scene.fill_rect({r.x1 - 1, r.y0, r.x1, r.y1}, theme.colors.border);
@@ -28,11 +27,9 @@ void draw_page_rail(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const 
   for (const auto& [index, t] : rail.thumb_rects()) {
     const bool current = index + 1 == view.current;
     scene.fill_rounded_rect(t, 2, velyn_ui::Color{1, 1, 1, 1});
-    if (const auto* image = lookup(index, t); image && !image->empty()) {
-      scene.push_clip(t, 2);
-      scene.draw_image(*image, raster_rect(t, *image), velyn_ui::ImageFilter::Fast);
-      scene.pop();
-    }
+    scene.push_clip(t, 2);
+    paint(index, t);
+    scene.pop();
     if (current) {
       scene.stroke_rounded_rect(t, 6, 2.5, theme.colors.accent);
     } else {

@@ -1,6 +1,6 @@
 #pragma once
 // Painting the page rail over the toolkit's PageSidebar: background, header,
-// each thumbnail's paper, raster and frame with its page number, the drop
+// each thumbnail's paper, content (raster and markup) and frame with its page number, the drop
 // indicator of a drag, then the rail's scrollbar, add button and menu, and the
 // resize edge under the pointer.
 #include <cstdint>
@@ -27,9 +27,11 @@ struct RailView {
   bool resizing = false;
 };
 
-using ThumbnailLookup = std::function<const velyn_ui::Image*(std::uint64_t index, const velyn_ui::Rect& rect)>;
+// Paints what a thumbnail shows over its white paper (its raster and the
+// page's markup), clipped to the thumbnail.
+using ThumbnailPainter = std::function<void(std::uint64_t index, const velyn_ui::Rect& rect)>;
 
 void draw_page_rail(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme,
-                    const velyn_ui::PageSidebar& rail, const RailView& view, const ThumbnailLookup& lookup);
+                    const velyn_ui::PageSidebar& rail, const RailView& view, const ThumbnailPainter& paint);
 
 }  // namespace pdf_app
