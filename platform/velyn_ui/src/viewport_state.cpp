@@ -97,24 +97,69 @@ Point ViewportState::content_point_to_screen(Point content) const {
           rect_.y0 + margin_ + content.y * zoom_ - scroll_.y};
 }
 
-void ViewportState::draw_scrollbars(Scene& scene, const Theme& theme) const {
+std::optional<ScrollbarGeometry> ViewportState::scrollbar(ScrollAxis axis) const {
+  const bool vertical = axis == ScrollAxis::Vertical;
   const Point limit = max_scroll();
-  const Color thumb = theme.colors.secondary_text.scaled_alpha(0.45);
-  if (limit.y > 0 && rect_.height() > 2 * kScrollbarMinLength) {
-    const double total = rect_.height() + limit.y;
-    const double track = rect_.height() - 2 * kScrollbarInset;
-    const double length = std::max(kScrollbarMinLength, track * rect_.height() / total);
-    const double top = rect_.y0 + kScrollbarInset + (track - length) * (scroll_.y / limit.y);
+  const double scrollable = vertical ? limit.y : limit.x;
+  const double extent = vertical ? rect_.height() : rect_.width();
+  if (scrollable <= 0 || extent <= 2 * kScrollbarMinLength) return std::nullopt;
+  const double track = extent - 2 * kScrollbarInset;
+  const double length = std::max(kScrollbarMinLength, track * extent / (extent + scrollable));
+  const double offset = (track - length) * ((vertical ? scroll_.y : scroll_.x) / scrollable);
+  if (vertical) {
     const double x1 = rect_.x1 - kScrollbarInset;
-    scene.fill_rounded_rect({x1 - kScrollbarWidth, top, x1, top + length}, kScrollbarWidth / 2, thumb);
+    const double top = rect_.y0 + kScrollbarInset;
+    return ScrollbarGeometry{{x1 - kScrollbarWidth, top, x1, top + track},
+                             {x1 - kScrollbarWidth, top + offset, x1, top + offset + length}};
   }
-  if (limit.x > 0 && rect_.width() > 2 * kScrollbarMinLength) {
-    const double total = rect_.width() + limit.x;
-    const double track = rect_.width() - 2 * kScrollbarInset;
-    const double length = std::max(kScrollbarMinLength, track * rect_.width() / total);
-    const double left = rect_.x0 + kScrollbarInset + (track - length) * (scroll_.x / limit.x);
-    const double y1 = rect_.y1 - kScrollbarInset;
-    scene.fill_rounded_rect({left, y1 - kScrollbarWidth, left + length, y1}, kScrollbarWidth / 2, thumb);
+  const double y1 = rect_.y1 - kScrollbarInset;
+  const double left = rect_.x0 + kScrollbarInset;
+  return ScrollbarGeometry{{left, y1 - kScrollbarWidth, left + track, y1},
+                           {left + offset, y1 - kScrollbarWidth, left + offset + length, y1}};
+}
+
+std::optional<ScrollbarHit> ViewportState::scrollbar_at(Point p) const {
+  for (const ScrollAxis axis : {ScrollAxis::Vertical, ScrollAxis::Horizontal}) {
+    const auto bar = scrollbar(axis);
+    if (!bar) continue;
+    const bool vertical = axis == ScrollAxis::Vertical;
+    const Rect zone = vertical ? Rect{rect_.x1 - kScrollbarReach, bar->track.y0, rect_.x1, bar->track.y1}
+                               : Rect{bar->track.x0, rect_.y1 - kScrollbarReach, bar->track.x1, rect_.y1};
+    if (!zone.contains(p)) continue;
+    const double at = vertical ? p.y : p.x;
+    const double start = vertical ? bar->thumb.y0 : bar->thumb.x0;
+    const double end = vertical ? bar->thumb.y1 : bar->thumb.x1;
+    const auto part = at < start ? ScrollbarHit::Part::Before
+                      : at > end ? ScrollbarHit::Part::After
+                                 : ScrollbarHit::Part::Thumb;
+    return ScrollbarHit{axis, part};
+  }
+  return std::nullopt;
+}
+
+void ViewportState::page_towards(const ScrollbarHit& hit) {
+  if (hit.part == ScrollbarHit::Part::Thumb) return;
+  const bool vertical = hit.axis == ScrollAxis::Vertical;
+  const double page = kScrollbarPage * (vertical ? rect_.height() : rect_.width());
+  const double step = hit.part == ScrollbarHit::Part::After ? page : -page;
+  pan_by(vertical ? 0 : step, vertical ? step : 0);
+}
+
+void ViewportState::drag_thumb(ScrollAxis axis, double from, double moved) {
+  const auto bar = scrollbar(axis);
+  if (!bar) return;
+  const bool vertical = axis == ScrollAxis::Vertical;
+  const double free = vertical ? bar->track.height() - bar->thumb.height() : bar->track.width() - bar->thumb.width();
+  if (free <= 0) return;
+  const Point limit = max_scroll();
+  const double scroll = from + moved * (vertical ? limit.y : limit.x) / free;
+  set_scroll(vertical ? Point{scroll_.x, scroll} : Point{scroll, scroll_.y});
+}
+
+void ViewportState::draw_scrollbars(Scene& scene, const Theme& theme) const {
+  const Color thumb = theme.colors.secondary_text.scaled_alpha(0.45);
+  for (const ScrollAxis axis : {ScrollAxis::Vertical, ScrollAxis::Horizontal}) {
+    if (const auto bar = scrollbar(axis)) scene.fill_rounded_rect(bar->thumb, kScrollbarWidth / 2, thumb);
   }
 }
 

@@ -315,7 +315,7 @@ bool PdfApp::has_unexported_changes() const {
 
 bool PdfApp::text_input_focused() const {
   return (panels.sidebar_open && sidebar.editor && sidebar.editor->input.focused()) ||
-         (panels.search_open && search.field.focused());
+         (panels.search_open && search.field.focused()) || (page_jump.field && page_jump.field->focused());
 }
 
 bool PdfApp::close_ready() const {

@@ -331,6 +331,7 @@ void PdfApp::on_opened(source::Opened opened) {
   // Nothing of the previous document's search, editing or gestures carries
   // over: its query, matches, editor and selection described other pages.
   close_search(*this);
+  close_page_jump(*this);
   sidebar.editor.reset();
   const pdf_actions::NoteSequence notes = input.notes;  // creation numbers stay unique in a session
   input = InteractionState{};

@@ -22,6 +22,7 @@
 #include "actions/review_model.h"
 #include "actions/viewer_action.h"
 #include "app/file_operations_state.h"
+#include "app/page_jump.h"
 #include "app/catalog_publication.h"
 #include "app/raster_cache.h"
 #include "app/review_sidebar_state.h"
@@ -140,6 +141,7 @@ struct PdfApp final : velyn_ui::Widget {
   std::optional<velyn_ui::Point> pointer;
   velyn_ui::StatusBubble page_bubble;
   bool page_bubble_pinned = false;
+  PageJumpState page_jump;  // the page-number field in the bubble
   velyn_ui::Rect bubble_pill, bubble_left, bubble_right;
   velyn_ui::widget::tooltip::Tooltip tooltip;
   velyn_ui::PageSidebar rail{1.0};

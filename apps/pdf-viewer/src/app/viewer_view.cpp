@@ -32,12 +32,40 @@ constexpr double kBubbleTextSize = 12.5;
 constexpr double kBubbleHeight = 26;
 constexpr double kBubbleBottomGap = 16;
 constexpr double kBubbleChevronZone = 34;
+constexpr std::string_view kPageFieldSizing = "0000";  // the widest page number, for the field's room
 constexpr double kTooltipFade = 0.12;
 
 EmptyState empty_state_of(const PdfApp& app) {
   if (app.pending_open) return EmptyState::Opening;
   if (app.open_error) return EmptyState::Failed;
   return EmptyState::Empty;
+}
+
+// The bubble while its page-number field is open: "Page", the field, "of N".
+void draw_page_field(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme,
+                     const Rect& pill, velyn_ui::widget::TextInput& field, std::uint64_t page_count) {
+  velyn_ui::status_bubble::draw_pill(scene, text, theme, pill, "", kBubbleTextSize);
+  const velyn_ui::Color ink = theme.colors.background;
+  const std::string before = "Page";
+  const std::string after = fmt::format("of {}", page_count);
+  const auto mb = text.measure(before, kBubbleTextSize, velyn_ui::kWeightMedium);
+  const auto ma = text.measure(after, kBubbleTextSize, velyn_ui::kWeightMedium);
+  const double field_width = text.measure(kPageFieldSizing, kBubbleTextSize, velyn_ui::kWeightMedium).width + 10;
+  const double total = mb.width + 6 + field_width + 6 + ma.width;
+  const double cy = pill.center().y;
+  double x = pill.center().x - total / 2;
+  text.draw_text_weighted(scene, before, {x, cy - mb.height / 2}, kBubbleTextSize, velyn_ui::kWeightMedium, ink);
+  x += mb.width + 6;
+  const Rect box{x, pill.y0 + 4, x + field_width, pill.y1 - 4};
+  scene.fill_rounded_rect(box, 4, ink.with_alpha(0.16));
+  scene.stroke_rounded_rect(box, 4, 1, ink.with_alpha(0.7));
+  velyn_ui::widget::TextInputStyle style;
+  style.size = kBubbleTextSize;
+  style.text_color = ink;
+  style.padding = 3;
+  field.draw(scene, text, theme, box, style);
+  x += field_width + 6;
+  text.draw_text_weighted(scene, after, {x, cy - ma.height / 2}, kBubbleTextSize, velyn_ui::kWeightMedium, ink);
 }
 
 ToolbarView toolbar_view(const PdfApp& app) {
@@ -189,7 +217,9 @@ void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
   bubble_pill = bubble_left = bubble_right = {};
   if (document_loaded) {
     const std::string label = fmt::format("Page {} of {}", current_page, page_count());
-    const auto size = velyn_ui::status_bubble::pill_size(label, text, kBubbleTextSize, kBubbleHeight);
+    // With the page-number field open the pill makes room for four digits.
+    const std::string sizing = page_jump.field ? fmt::format("Page {} of {}", kPageFieldSizing, page_count()) : label;
+    const auto size = velyn_ui::status_bubble::pill_size(sizing, text, kBubbleTextSize, kBubbleHeight);
     const double cx = regions.canvas.center().x;
     const Rect pill{cx - size.width / 2, regions.canvas.y1 - kBubbleBottomGap - size.height, cx + size.width / 2,
                     regions.canvas.y1 - kBubbleBottomGap};
@@ -202,7 +232,11 @@ void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
       bubble_left = {pill.x0, pill.y0, pill.x0 + kBubbleChevronZone, pill.y1};
       bubble_right = {pill.x1 - kBubbleChevronZone, pill.y0, pill.x1, pill.y1};
       scene.push_layer(alpha, pill.inset(-12, -14));
-      velyn_ui::status_bubble::draw_pill(scene, text, theme, pill, label, kBubbleTextSize);
+      if (page_jump.field) {
+        draw_page_field(scene, text, theme, pill, *page_jump.field, page_count());
+      } else {
+        velyn_ui::status_bubble::draw_pill(scene, text, theme, pill, label, kBubbleTextSize);
+      }
       const double cy = pill.center().y;
       using velyn_ui::status_bubble::Direction;
       velyn_ui::status_bubble::draw_chevron(scene, theme, {pill.x0 + 8, cy - 8, pill.x0 + 24, cy + 8},

@@ -7,6 +7,7 @@
 
 #include "actions/action_ids.h"
 #include "app/file_operations.h"
+#include "app/page_jump.h"
 #include "app/pdf_app.h"
 #include "source/source_worker.h"
 #include "app/search_run.h"
@@ -173,6 +174,7 @@ Handled handle_key(PdfApp& app, const velyn_ui::KeyPress& key, docstore::Documen
         return Handled::Yes;
       case U'c': return copy_selection(app) ? Handled::Yes : Handled::No;
       case U'q': app.request_close(ctx.now); return Handled::Yes;
+      case U'g': open_page_jump(app); return Handled::Yes;
       default: return Handled::No;  // Ctrl+O and Ctrl+S belong to the file operations
     }
   }
@@ -314,6 +316,13 @@ Handled handle_move(PdfApp& app, const velyn_ui::PointerMove& move, docstore::Do
   }
   if (app.rail_resizing || app.rail.gesture_active()) {
     EventRouter::rail_event(app, velyn_ui::Event(move), document, ctx);
+    return Handled::Yes;
+  }
+  if (in.scrollbar) {
+    const bool vertical = in.scrollbar->axis == velyn_ui::ScrollAxis::Vertical;
+    app.viewport.drag_thumb(in.scrollbar->axis, in.scrollbar->scroll_at_press,
+                            (vertical ? move.at.y : move.at.x) - in.scrollbar->press);
+    app.update_current_page();
     return Handled::Yes;
   }
   if (in.region.active) {
@@ -526,6 +535,10 @@ Handled handle_release(PdfApp& app, const velyn_ui::PointerRelease& release, doc
     }
     return Handled::Yes;
   }
+  if (in.scrollbar) {
+    in.scrollbar.reset();
+    return Handled::Yes;
+  }
   if (in.region.active) {
     copy_region(app);
     in.region.active = false;
@@ -552,6 +565,23 @@ Handled handle_release(PdfApp& app, const velyn_ui::PointerRelease& release, doc
     return Handled::Yes;
   }
   return Handled::No;
+}
+
+// The canvas's scrollbars: the thumb is dragged, a press on the track pages.
+bool press_scrollbar(PdfApp& app, Point at) {
+  if (!app.regions.canvas.contains(at)) return false;
+  const auto hit = app.viewport.scrollbar_at(at);
+  if (!hit) return false;
+  if (hit->part == velyn_ui::ScrollbarHit::Part::Thumb) {
+    const bool vertical = hit->axis == velyn_ui::ScrollAxis::Vertical;
+    app.input.scrollbar = ScrollbarDrag{hit->axis, vertical ? at.y : at.x,
+                                        vertical ? app.viewport.scroll().y : app.viewport.scroll().x};
+  } else {
+    app.viewport.page_towards(*hit);
+    app.update_current_page();
+  }
+  app.redraw_requested = true;
+  return true;
 }
 
 // The selection HUD: copy, a swatch (highlights of the selection), comment.
@@ -664,8 +694,13 @@ Handled handle_press(PdfApp& app, const velyn_ui::PointerPress& press, docstore:
   }
   if (app.document_loaded && app.bubble_pill.contains(at)) {
     app.page_bubble.poke(ctx.now);
-    if (app.bubble_left.contains(at)) app.go_to_page(app.current_page > 1 ? app.current_page - 1 : 1);
-    if (app.bubble_right.contains(at)) app.go_to_page(app.current_page + 1);
+    if (app.bubble_left.contains(at)) {
+      app.go_to_page(app.current_page > 1 ? app.current_page - 1 : 1);
+    } else if (app.bubble_right.contains(at)) {
+      app.go_to_page(app.current_page + 1);
+    } else {
+      open_page_jump(app);  // the label: type the page to go to
+    }
     return Handled::Yes;
   }
   if (EventRouter::rail_event(app, velyn_ui::Event(press), document, ctx) == Handled::Yes) return Handled::Yes;
@@ -679,6 +714,7 @@ Handled handle_press(PdfApp& app, const velyn_ui::PointerPress& press, docstore:
     return Handled::Yes;
   }
   if (press_hud(app, at, document, ctx)) return Handled::Yes;
+  if (press_scrollbar(app, at)) return Handled::Yes;
   if (app.regions.canvas.contains(at)) press_canvas(app, press, document, ctx);
   app.redraw_requested = true;
   return Handled::Yes;
@@ -738,6 +774,7 @@ Handled EventRouter::route(PdfApp& app, const velyn_ui::Event& event, docstore::
     in.menu_target.reset();
     if (std::holds_alternative<velyn_ui::PointerPress>(event)) return Handled::Yes;
   }
+  if (page_jump_event(app, event, ctx.now) == Handled::Yes) return Handled::Yes;
   // An editor whose sidebar was closed cannot be seen: it is dropped as
   // Escape would drop it, instead of taking keys the user cannot see going in.
   if (app.sidebar.editor && !app.panels.sidebar_open) app.sidebar.editor.reset();

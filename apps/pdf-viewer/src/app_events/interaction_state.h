@@ -15,6 +15,7 @@
 #include "actions/viewer_action.h"
 #include "app/tool.h"
 #include "velyn_ui/geometry.h"
+#include "velyn_ui/viewport_state.h"
 #include "velyn_ui/widget/context_menu.h"
 #include "velyn_ui/widget/drag_select.h"
 #include "velyn_ui/widget/marker_drag.h"
@@ -53,6 +54,13 @@ struct MarkupDrag {
   velyn_ui::Point first, moving;  // page points
 };
 
+// A scrollbar thumb held by the pointer.
+struct ScrollbarDrag {
+  velyn_ui::ScrollAxis axis = velyn_ui::ScrollAxis::Vertical;
+  double press = 0;            // the pointer's coordinate along the axis at the press
+  double scroll_at_press = 0;  // the scroll offset along the axis then
+};
+
 struct MenuTarget {
   enum class Kind : std::uint8_t { Annotation, Signature };
   Kind kind = Kind::Annotation;
@@ -65,6 +73,7 @@ struct InteractionState {
   std::optional<TextSelection> selection;
   velyn_ui::widget::DragSelect clicks;
   PanGesture pan;
+  std::optional<ScrollbarDrag> scrollbar;
   RegionSelection region;
   std::optional<MarkupDrag> markup;
   velyn_ui::widget::MarkerDrag marker;

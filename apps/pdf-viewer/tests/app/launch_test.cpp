@@ -8,6 +8,7 @@
 
 #include "app/identity.h"
 #include "app/launch.h"
+#include "app/page_jump.h"
 #include "app/ui/empty_screen.h"
 #include "velyn_ui/launch.h"
 
@@ -108,6 +109,19 @@ TEST(Help, DescribesTheFileTheSampleFlagAndTheRealScreenshotDefault) {
   EXPECT_NE(help.find("  FILE                  the PDF to open\n"), std::string::npos) << help;
   EXPECT_NE(help.find("  --sample              open the built-in sample document"), std::string::npos) << help;
   EXPECT_NE(help.find("screenshot size in pixels (default 1280x800)"), std::string::npos) << help;
+}
+
+TEST(PageJump, TheTypedNumberIsClampedToTheDocument) {
+  struct Case {
+    std::string_view text;
+    std::optional<std::uint64_t> page;
+  };
+  const Case cases[] = {
+      {"12", 12}, {" 7 ", 7}, {"0", 1}, {"99", 40}, {"99999999999999999999999", 40},
+      {"", std::nullopt}, {"x", std::nullopt}, {"3a", std::nullopt}, {"-2", std::nullopt}, {"1.5", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(pdf_app::parse_page_number(c.text, 40), c.page) << c.text;
+  EXPECT_EQ(pdf_app::parse_page_number("1", 0), std::nullopt);
 }
 
 TEST(EmptyScreen, ErrorBodyFollowsTheOpenError) {

@@ -5,6 +5,8 @@
 // axis after every call (scroll is in screen units, so a zoom change re-clamps
 // it). Content is laid out inside an inner margin; content narrower than the
 // view is centred horizontally.
+#include <optional>
+
 #include "velyn_ui/geometry.h"
 
 namespace velyn_ui {
@@ -12,8 +14,30 @@ namespace velyn_ui {
 class Scene;
 struct Theme;
 
+enum class ScrollAxis { Vertical, Horizontal };
+
+// A scrollbar as drawn: its track along the view's edge and its thumb.
+struct ScrollbarGeometry {
+  Rect track;
+  Rect thumb;
+};
+
+// What a press on a scrollbar met: the thumb (to drag), or the track before
+// or after it (to page towards the press).
+struct ScrollbarHit {
+  enum class Part { Thumb, Before, After };
+  ScrollAxis axis = ScrollAxis::Vertical;
+  Part part = Part::Thumb;
+};
+
 class ViewportState {
  public:
+  // Presses this far from the view's edge reach its scrollbar: the bar is
+  // drawn thin, the target is not.
+  static constexpr double kScrollbarReach = 14;
+  // A press on the track pages by this share of the view.
+  static constexpr double kScrollbarPage = 0.9;
+
   static ViewportState with_zoom_bounds(double min_zoom, double max_zoom);
 
   void set_rect(const Rect& rect);
@@ -41,6 +65,15 @@ class ViewportState {
   [[nodiscard]] double min_zoom() const { return min_zoom_; }
   [[nodiscard]] double max_zoom() const { return max_zoom_; }
   [[nodiscard]] Point max_scroll() const;
+
+  // None when there is nothing to scroll on that axis (or no room for a bar).
+  [[nodiscard]] std::optional<ScrollbarGeometry> scrollbar(ScrollAxis axis) const;
+  [[nodiscard]] std::optional<ScrollbarHit> scrollbar_at(Point screen) const;
+  // A press on the track: one page towards it.
+  void page_towards(const ScrollbarHit& hit);
+  // A thumb dragged `moved` pixels along its axis since the scroll was `from`:
+  // the content follows so that the thumb stays under the pointer.
+  void drag_thumb(ScrollAxis axis, double from, double moved);
 
   void draw_scrollbars(Scene& scene, const Theme& theme) const;
 
