@@ -140,6 +140,8 @@ void PdfApp::refresh_page_plan(docstore::Document& document) {
         status = "PDF page-plan worker is unavailable";
       } else if (client->apply_plan(*doc->raster_document, wanted)) {
         pending_plan = std::move(wanted);
+        // The worker dropped the renders it had queued for the old sequence.
+        rasters.forget_requests();
       } else {
         status = "PDF page-plan worker is unavailable";
       }
@@ -272,32 +274,38 @@ void PdfApp::request_rasters(const std::vector<velyn_ui::widget::page_sidebar::T
   const std::uint32_t target = page_target_width(viewport.zoom() * page_width);
   const std::uint32_t bucket = width_bucket(target);
   bool main_request_used = false;
-  const auto ask = [&](const RasterKey& key, std::uint32_t width) {
+  // Positions name the same pages here and in the worker only once it has
+  // the plan shown: until then the cached rasters of the entries are shown
+  // in their new places, and nothing is asked for.
+  const bool worker_in_step = !pending_plan;
+  const auto ask = [&](std::uint64_t index, const RasterKey& key, std::uint32_t width) {
+    if (!worker_in_step) return;
     rasters.mark_requested(key);
-    if (!client || !client->render(document, key.page_index, width)) {
+    if (!client || !client->render(document, index, width)) {
       rasters.forget_request(key);
       status = "PDF render worker is unavailable";
     }
   };
   for (const std::uint64_t i : visible_pages()) {
-    const RasterKey key{i, bucket};
+    if (i >= plan.size()) break;
+    const RasterKey key{plan[i].id, bucket};
     if (rasters.lookup(key)) continue;
     if (!rasters.failed(key)) missing_visible_raster = true;
     if (main_request_used || rasters.requested(key)) continue;
     main_request_used = true;
-    ask(key, target);
+    ask(i, key, target);
   }
   const std::uint64_t n = page_count();
   int thumbs = 0;
   for (const auto& thumb : thumbnails) {
     const auto& r = thumb.rect;
-    if (thumb.index >= n || r.y1 < regions.rail.y0 || r.y0 > regions.rail.y1) continue;
+    if (thumb.index >= n || thumb.index >= plan.size() || r.y1 < regions.rail.y0 || r.y0 > regions.rail.y1) continue;
     const std::uint32_t t = thumbnail_target_width(r.width());
-    const RasterKey key{thumb.index, width_bucket(t)};
+    const RasterKey key{plan[thumb.index].id, width_bucket(t)};
     if (rasters.lookup(key) || rasters.requested(key)) continue;
     if (thumbs == kThumbnailRequestsPerFrame) break;
     ++thumbs;
-    ask(key, t);
+    ask(thumb.index, key, t);
   }
 }
 

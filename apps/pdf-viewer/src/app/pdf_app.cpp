@@ -196,6 +196,12 @@ void PdfApp::refresh_text_layers() {
 
 void PdfApp::on_page_text(std::uint64_t page) { search_layer_arrived(*this, page); }
 
+std::optional<std::string> PdfApp::worker_entry_at(std::uint64_t index) const {
+  if (applied_plan) return index < applied_plan->size() ? std::optional((*applied_plan)[index].id) : std::nullopt;
+  if (!doc || index >= doc->source_page_count) return std::nullopt;
+  return pdf_actions::seeded_entry_id(index + 1);
+}
+
 // ---- replies -----------------------------------------------------------------
 
 void PdfApp::handle_reply(source::SourceReply reply) {
@@ -229,7 +235,9 @@ void PdfApp::handle_reply(source::SourceReply reply) {
           redraw_requested = true;
         } else if constexpr (std::is_same_v<R, source::PageRendered>) {
           if (!shown(r.document)) return;
-          const RasterKey key{r.page_index, r.width};
+          const auto entry = worker_entry_at(r.page_index);
+          if (!entry) return;
+          const RasterKey key{*entry, r.width};
           if (!r.image || !r.image->rgba) {
             rasters.mark_failed(key);
           } else {
@@ -238,7 +246,7 @@ void PdfApp::handle_reply(source::SourceReply reply) {
           redraw_requested = true;
         } else if constexpr (std::is_same_v<R, source::PageRenderFailed>) {
           if (!shown(r.document)) return;
-          rasters.mark_failed({r.page_index, r.width});
+          if (const auto entry = worker_entry_at(r.page_index)) rasters.mark_failed({*entry, r.width});
           status = fmt::format("Couldn’t render page {}: {}", r.page_index + 1, r.message);
           redraw_requested = true;
         } else if constexpr (std::is_same_v<R, source::PageTextFailed>) {
@@ -249,6 +257,9 @@ void PdfApp::handle_reply(source::SourceReply reply) {
         } else if constexpr (std::is_same_v<R, source::PageTextRead>) {
           if (!shown(r.document)) return;
           text_requested.erase(r.page_index);
+          // Read from the sequence before a plan still on its way: its
+          // positions are not the ones shown, and the plan drops layers anyway.
+          if (pending_plan) return;
           // A layer always exists on the wire; a missing one reads as an empty page.
           page_texts[r.page_index + 1] = r.layer ? std::move(r.layer) : std::make_shared<const source::TextLayer>();
           on_page_text(r.page_index + 1);
@@ -257,7 +268,7 @@ void PdfApp::handle_reply(source::SourceReply reply) {
           if (!pending_plan || !shown(r.document) || r.plan != *pending_plan) return;
           pending_plan.reset();
           applied_plan = std::move(r.plan);
-          rasters.clear();
+          // Rasters belong to entries and stay; text layers are kept by position.
           page_texts.clear();
           text_requested.clear();
           if (!r.page_sizes.empty()) {

@@ -223,6 +223,10 @@ struct PdfApp final : velyn_ui::Widget {
   // The pages (0-based) whose slots meet the canvas.
   [[nodiscard]] std::vector<std::uint64_t> visible_pages() const;
 
+  // The plan entry at `index` (0-based) of the sequence the worker renders
+  // from now: the last plan it applied, or the opened file's own pages.
+  [[nodiscard]] std::optional<std::string> worker_entry_at(std::uint64_t index) const;
+
   // Asks the worker for the text layer of page `page_index` (0-based) unless
   // it is stored or already asked for. Only for documents with PDFium pages.
   void request_text(std::uint64_t page_index);

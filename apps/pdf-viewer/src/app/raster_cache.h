@@ -14,6 +14,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <string>
 #include <utility>
 
 #include "velyn_ui/image.h"
@@ -33,8 +34,11 @@ std::uint32_t thumbnail_target_width(double logical_width);
 // The cache key of a target width (clamped to 4096): 96 below 120, else floored to 24.
 std::uint32_t width_bucket(std::uint32_t target);
 
+// Rasters belong to a page-plan entry, not to a position: a page that moves
+// keeps its raster, so the new order shows at once, before the worker has
+// rebuilt its document.
 struct RasterKey {
-  std::uint64_t page_index = 0;  // 0-based position in the displayed sequence
+  std::string entry;  // the page-plan entry id
   std::uint32_t bucket = 0;
   friend auto operator<=>(const RasterKey&, const RasterKey&) = default;
 };
@@ -55,8 +59,11 @@ class RasterCache {
   void mark_failed(const RasterKey& key) { failed_.insert(key); }
   [[nodiscard]] bool failed(const RasterKey& key) const { return failed_.contains(key); }
 
-  // Drops every raster and request (another document or page plan).
+  // Drops every raster and request (another document).
   void clear();
+  // Forgets every outstanding request, keeping the rasters: the worker dropped
+  // the requests it had queued (a new page plan was sent).
+  void forget_requests() { requested_.clear(); }
 
   [[nodiscard]] std::size_t size() const { return entries_.size(); }
   [[nodiscard]] std::uint64_t bytes() const { return bytes_; }

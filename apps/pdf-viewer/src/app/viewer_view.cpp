@@ -158,7 +158,7 @@ void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
       for (const auto& s : review.signatures)
         if (s.page == i + 1) sigs.push_back(&s);
       PageContent content;
-      content.raster = rasters.lookup({i, bucket});
+      if (i < plan.size()) content.raster = rasters.lookup({plan[i].id, bucket});
       if (!doc->raster_document && i < page_sources.size() && page_sources[i] - 1 < doc->document.pages.size()) {
         content.blocks = &doc->document.pages[page_sources[i] - 1];
       }
@@ -184,8 +184,9 @@ void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
     std::vector<const pdf_actions::Annotation*> annos;
     std::vector<const pdf_actions::Signature*> sigs;
     draw_page_rail(scene, text, theme, rail, view, [&](std::uint64_t i, const Rect& r) {
-      if (const auto* image = rasters.lookup({i, width_bucket(thumbnail_target_width(r.width()))});
-          image && !image->empty()) {
+      const auto* image =
+          i < plan.size() ? rasters.lookup({plan[i].id, width_bucket(thumbnail_target_width(r.width()))}) : nullptr;
+      if (image && !image->empty()) {
         scene.draw_image(*image, raster_rect(r, *image), velyn_ui::ImageFilter::Fast);
       }
       // The thumbnail shows the page's markup as the canvas does, at the thumbnail's scale.

@@ -441,13 +441,16 @@ void copy_region(PdfApp& app) {
   const double x0 = std::min(r.first.x, r.moving.x), x1 = std::max(r.first.x, r.moving.x);
   const double y0 = std::min(r.first.y, r.moving.y), y1 = std::max(r.first.y, r.moving.y);
   if (x1 - x0 < kMinRegion || y1 - y0 < kMinRegion) return;
+  if (r.page == 0 || r.page > app.plan.size()) return;
   const auto target = static_cast<std::uint32_t>(std::lround(app.page_width * 2));
-  const RasterKey key{r.page - 1, width_bucket(target)};
+  const std::uint64_t index = r.page - 1;
+  const RasterKey key{app.plan[index].id, width_bucket(target)};
   const velyn_ui::Image* image = app.rasters.lookup(key);
   if (!image || image->empty()) {
-    if (!app.rasters.requested(key) && app.client && app.doc && app.doc->raster_document) {
+    // Positions agree with the worker's only while no plan is on its way.
+    if (!app.rasters.requested(key) && !app.pending_plan && app.client && app.doc && app.doc->raster_document) {
       app.rasters.mark_requested(key);
-      if (!app.client->render(*app.doc->raster_document, key.page_index, target)) app.rasters.forget_request(key);
+      if (!app.client->render(*app.doc->raster_document, index, target)) app.rasters.forget_request(key);
     }
     app.status = "Rendering selected region…";
     return;

@@ -364,6 +364,14 @@ void SourceWorker::run() {
       shared_->released.notify_all();
       continue;
     }
+    if (std::holds_alternative<ApplyPagePlan>(*job->request)) {
+      // Pages rendered or read for the old sequence and not yet collected
+      // name positions that are about to mean other pages: withdraw them.
+      std::lock_guard lock(shared_->mutex);
+      remove_client(shared_->results, job->client);
+      shared_->result_bytes = 0;
+      for (const TaggedReply& r : shared_->results) shared_->result_bytes = saturating_add(shared_->result_bytes, r.cost);
+    }
     std::optional<SourceReply> reply = executor_->execute(job->client, std::move(*job->request));
     if (!reply) continue;
     // The client learns of its reply after the lock is released, so that its

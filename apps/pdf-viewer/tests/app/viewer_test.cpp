@@ -160,30 +160,31 @@ TEST(RasterCacheTest, EvictsLeastRecentlyUsedButNeverWhatThisFrameUses) {
     std::vector<std::uint8_t> rgba(10 * 10 * 4, 255);
     return velyn_ui::Image::from_rgba(10, 10, rgba);
   };
+  const auto entry = [](std::uint64_t n) { return "page-" + std::to_string(n); };
   pdf_app::RasterCache cache(2 * 400);  // room for two 10 × 10 rasters
   cache.begin_frame();
   for (std::uint64_t p = 0; p < 2; ++p) {
-    cache.mark_requested({p, 96});
-    cache.insert({p, 96}, image());
+    cache.mark_requested({entry(p), 96});
+    cache.insert({entry(p), 96}, image());
   }
   cache.begin_frame();
-  ASSERT_TRUE(cache.lookup({0, 96}));  // page 0 is shown now; page 1 is older
+  ASSERT_TRUE(cache.lookup({entry(0), 96}));  // page 0 is shown now; page 1 is older
   cache.begin_frame();
-  ASSERT_TRUE(cache.lookup({0, 96}));
-  cache.insert({2, 96}, image());
-  EXPECT_TRUE(cache.lookup({0, 96}));
-  EXPECT_FALSE(cache.lookup({1, 96}));
-  EXPECT_FALSE(cache.requested({1, 96}));  // may be asked for again
+  ASSERT_TRUE(cache.lookup({entry(0), 96}));
+  cache.insert({entry(2), 96}, image());
+  EXPECT_TRUE(cache.lookup({entry(0), 96}));
+  EXPECT_FALSE(cache.lookup({entry(1), 96}));
+  EXPECT_FALSE(cache.requested({entry(1), 96}));  // may be asked for again
   // Everything in use this frame stays, even over the budget.
-  ASSERT_TRUE(cache.lookup({2, 96}));
-  cache.insert({3, 96}, image());
-  EXPECT_TRUE(cache.lookup({0, 96}) && cache.lookup({2, 96}) && cache.lookup({3, 96}));
+  ASSERT_TRUE(cache.lookup({entry(2), 96}));
+  cache.insert({entry(3), 96}, image());
+  EXPECT_TRUE(cache.lookup({entry(0), 96}) && cache.lookup({entry(2), 96}) && cache.lookup({entry(3), 96}));
   // A raster that just arrived survives until the frame after it.
   cache.begin_frame();
-  cache.lookup({0, 96});
-  cache.insert({4, 96}, image());
-  EXPECT_TRUE(cache.lookup({4, 96}));
-  EXPECT_FALSE(cache.lookup({2, 96}));
+  cache.lookup({entry(0), 96});
+  cache.insert({entry(4), 96}, image());
+  EXPECT_TRUE(cache.lookup({entry(4), 96}));
+  EXPECT_FALSE(cache.lookup({entry(2), 96}));
 }
 
 TEST_F(ViewerTest, OnlyTheSecondOfTwoQuickOpensIsAccepted) {
@@ -305,6 +306,10 @@ TEST_F(ViewerTest, OneVisiblePageAndTwoThumbnailRequestsPerFrame) {
   app_->handle_reply(opened_reply(id, 6));
   frame();
   ASSERT_TRUE(app_->panels.thumbnails_open);
+  ASSERT_TRUE(app_->pending_plan);
+  app_->request_rasters({});
+  EXPECT_EQ(app_->rasters.requested_count(), 0u);  // positions mean other pages until the worker has the plan
+  app_->handle_reply(source::PagePlanApplied{id, *app_->pending_plan, {}});
   app_->set_fit(pdf_app::FitMode::Free);
   app_->viewport.set_zoom(0.25);  // several pages visible at once
   std::vector<velyn_ui::widget::page_sidebar::Thumb> thumbs;
@@ -315,6 +320,31 @@ TEST_F(ViewerTest, OneVisiblePageAndTwoThumbnailRequestsPerFrame) {
   EXPECT_TRUE(app_->missing_visible_raster);
   app_->request_rasters(thumbs);
   EXPECT_EQ(app_->rasters.requested_count(), before + 2 + 4);
+}
+
+// A raster belongs to the page it shows, wherever the plan puts that page.
+TEST_F(ViewerTest, RastersFollowTheirPageThroughAPlanChange) {
+  const auto id = open("/tmp/a.pdf");
+  app_->handle_reply(opened_reply(id, 2));
+  frame();
+  const auto identity = *app_->pending_plan;
+  app_->handle_reply(source::PagePlanApplied{id, identity, {}});
+  std::vector<std::uint8_t> rgba(96 * 124 * 4, 0);
+  const source::Image image{96, 124, std::make_shared<const std::vector<std::uint8_t>>(rgba)};
+  app_->handle_reply(source::PageRendered{id, 0, 96, image});
+  ASSERT_TRUE(app_->rasters.lookup({"source-1", 96}));
+
+  // The pages swap; the worker is told and has not answered yet. A render of
+  // position 1 arriving now was made from the old sequence: it is page 2's.
+  auto swapped = identity;
+  std::swap(swapped[0], swapped[1]);
+  app_->pending_plan = swapped;
+  app_->handle_reply(source::PageRendered{id, 1, 96, image});
+  EXPECT_TRUE(app_->rasters.lookup({"source-2", 96}));
+  EXPECT_TRUE(app_->rasters.lookup({"source-1", 96}));  // applying the plan keeps both
+  app_->handle_reply(source::PagePlanApplied{id, swapped, {}});
+  EXPECT_TRUE(app_->rasters.lookup({"source-1", 96}));
+  EXPECT_EQ(app_->worker_entry_at(0), "source-2");
 }
 
 TEST_F(ViewerTest, ContentHeightAndPageTracking) {
@@ -335,6 +365,7 @@ TEST_F(ViewerTest, TextLayersAreAskedForOnlyWhileNeededAndKeptPerPage) {
   const auto id = open("/tmp/a.pdf");
   app_->handle_reply(opened_reply(id, 3));
   frame();
+  app_->handle_reply(source::PagePlanApplied{id, *app_->pending_plan, {}});
   app_->tool = pdf_app::Tool::Draw;
   app_->refresh_text_layers();
   EXPECT_TRUE(app_->text_requested.empty());  // idle, no search, a tool that reads no text: nothing is asked for
@@ -387,10 +418,14 @@ TEST_F(ViewerTest, TextLayersAreAskedForOnlyWhileNeededAndKeptPerPage) {
     EXPECT_FALSE(app_->page_texts.contains(3));
   }
 
-  // A plan change drops layers and requests.
-  const auto plan = *app_->pending_plan;
+  // A plan the worker applies drops the layers and requests of the old sequence.
+  ASSERT_TRUE(app_->applied_plan);
+  const auto plan = *app_->applied_plan;
+  app_->text_requested.insert(0);
+  app_->pending_plan = plan;
   app_->handle_reply(source::PagePlanApplied{id, plan, {}});
   EXPECT_TRUE(app_->text_requested.empty());
+  EXPECT_TRUE(app_->page_texts.empty());
 }
 
 TEST(ViewerWithoutWorker, ARefusedTextRequestIsNotMarked) {

@@ -302,6 +302,19 @@ TEST_F(WorkerTest, ReplyNotifierRunsOnceTheReplyCanBePolledAndStopsAtClose) {
   EXPECT_EQ(polled_at_wake.size(), 2u);
 }
 
+// A page rendered for the old sequence must not be taken for the page that
+// holds its position once the new plan is applied.
+TEST_F(WorkerTest, ApplyingAPlanWithdrawsPageResultsOfTheOldSequence) {
+  ASSERT_TRUE(client_->render(1, 0, 500));
+  wait_for_jobs(1);  // rendered, waiting to be collected
+  ASSERT_TRUE(client_->apply_plan(1, {PlanEntry{"page-b", 2, std::nullopt}, PlanEntry{"page-a", 1, std::nullopt}}));
+  wait_for_jobs(2);
+  const auto replies = poll_until(1, *client_);
+  ASSERT_EQ(replies.size(), 1u);
+  EXPECT_TRUE(std::holds_alternative<PagePlanFailed>(replies[0]));
+  EXPECT_EQ(worker_->result_bytes(), 0u);
+}
+
 TEST_F(WorkerTest, DroppingTheLastReferenceClosesTheClient) {
   auto other = *SourceClient::open(*worker_);
   const ClientId id = other->id();
