@@ -147,9 +147,28 @@ void PdfApp::refresh_page_plan(docstore::Document& document) {
       }
     }
   }
-  if (!same_sequence(derived, plan)) redraw_requested = true;
+  if (!same_sequence(derived, plan)) {
+    redraw_requested = true;
+    keep_reading_position(derived);
+  }
   plan = std::move(derived);
   current_page = std::clamp<std::uint64_t>(current_page, 1, std::max<std::uint64_t>(page_count(), 1));
+}
+
+void PdfApp::keep_reading_position(const std::vector<pdf_actions::PagePlanEntry>& next) {
+  if (current_page == 0 || current_page > plan.size()) return;
+  const std::string& reading = plan[current_page - 1].id;
+  const auto it = std::ranges::find_if(next, [&](const auto& e) { return e.id == reading; });
+  // A deleted page leaves the view where it was: the page after it slides in.
+  if (it == next.end()) return;
+  const auto now = static_cast<std::uint64_t>(it - next.begin()) + 1;
+  if (now == current_page) return;
+  const double pitch = viewport.zoom() * (page_height + kPageGap);
+  const double shift = (double(now) - double(current_page)) * pitch;
+  // The content grows or shrinks with the plan only at the next layout, so
+  // the scroll is set without clamping to today's content size.
+  viewport_scroll_after_plan = velyn_ui::Point{viewport.scroll().x, viewport.scroll().y + shift};
+  current_page = now;
 }
 
 // ---- viewport ----------------------------------------------------------------

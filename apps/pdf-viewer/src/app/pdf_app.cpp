@@ -196,6 +196,19 @@ void PdfApp::refresh_text_layers() {
 
 void PdfApp::on_page_text(std::uint64_t page) { search_layer_arrived(*this, page); }
 
+std::optional<std::uint64_t> PdfApp::position_of_source_page(std::uint64_t source_page) const {
+  if (!doc || source_page == 0) return std::nullopt;
+  if (!doc->raster_document) {
+    const auto it = std::ranges::find(page_sources, source_page);
+    if (it == page_sources.end()) return std::nullopt;
+    return static_cast<std::uint64_t>(it - page_sources.begin()) + 1;
+  }
+  for (std::size_t i = 0; i < plan.size(); ++i) {
+    if (!plan[i].imported && plan[i].source_page == source_page) return i + 1;
+  }
+  return std::nullopt;
+}
+
 std::optional<std::string> PdfApp::worker_entry_at(std::uint64_t index) const {
   if (applied_plan) return index < applied_plan->size() ? std::optional((*applied_plan)[index].id) : std::nullopt;
   if (!doc || index >= doc->source_page_count) return std::nullopt;

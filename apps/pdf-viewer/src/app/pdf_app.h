@@ -132,6 +132,9 @@ struct PdfApp final : velyn_ui::Widget {
   double free_zoom = 1.0;
   std::uint64_t current_page = 1;
   std::uint64_t last_page_seen = 0;
+  // The scroll that keeps the page being read in view after a plan change,
+  // applied at the next layout, once the content has its new size.
+  std::optional<velyn_ui::Point> viewport_scroll_after_plan;
 
   // Chrome
   velyn_ui::Rect window;
@@ -223,6 +226,12 @@ struct PdfApp final : velyn_ui::Widget {
   // The pages (0-based) whose slots meet the canvas.
   [[nodiscard]] std::vector<std::uint64_t> visible_pages() const;
 
+  // Where the opened file's page `source_page` (from 1) shows now: the first
+  // position (from 1) of the displayed sequence that holds it, none when the
+  // page plan dropped it. Outline entries point at file pages; this is where
+  // they lead after pages were duplicated, moved, deleted or imported.
+  [[nodiscard]] std::optional<std::uint64_t> position_of_source_page(std::uint64_t source_page) const;
+
   // The plan entry at `index` (0-based) of the sequence the worker renders
   // from now: the last plan it applied, or the opened file's own pages.
   [[nodiscard]] std::optional<std::string> worker_entry_at(std::uint64_t index) const;
@@ -289,6 +298,9 @@ struct PdfApp final : velyn_ui::Widget {
   friend struct EventRouter;
   void on_opened(pdf::source::Opened opened);
   void refresh_page_plan(docstore::Document& document);
+  // A new displayed sequence keeps the page being read on screen: the view
+  // follows it to its new position (duplicates and deletions before it shift it).
+  void keep_reading_position(const std::vector<pdf_actions::PagePlanEntry>& next);
   void read_review(const docstore::Document& document);
   velyn_ui::Handled handle_rail_event(const velyn_ui::Event& event, docstore::Document& document,
                                       velyn_ui::FrameContext& ctx);

@@ -95,6 +95,7 @@ void PdfApp::layout(const Rect& bounds, velyn_ui::FrameContext& ctx) {
   const double n = double(page_count());
   viewport.set_content_size({page_width, n * page_height + std::max(n - 1, 0.0) * kPageGap});
   apply_fit();
+  if (viewport_scroll_after_plan) viewport.set_scroll(*std::exchange(viewport_scroll_after_plan, std::nullopt));
 }
 
 void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {

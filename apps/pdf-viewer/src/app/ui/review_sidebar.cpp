@@ -341,7 +341,9 @@ void draw_contents(PdfApp& app, velyn_ui::Scene& scene, velyn_ui::FrameContext& 
     const double t = top + double(i) * kOutlinePitch * x - app.sidebar.scroll;
     const Rect row{sb.x0 + 6 * x, t, sb.x1 - 6 * x, t + kOutlineRowHeight * x};
     if (row.y1 < top || row.y0 > sb.y1) continue;
-    const bool current = item.page == app.current_page;
+    // The entry points at a page of the file; the plan decides where it shows now.
+    const auto position = app.position_of_source_page(item.page);
+    const bool current = position == app.current_page;
     if (current) {
       scene.fill_rounded_rect(row, ctx.theme.radius, c.accent.with_alpha(30.0 / 255));
       scene.fill_rect({row.x0, row.y0 + 4, row.x0 + 2.5, row.y1 - 4}, c.accent);
@@ -353,10 +355,10 @@ void draw_contents(PdfApp& app, velyn_ui::Scene& scene, velyn_ui::FrameContext& 
     text.draw_text_weighted(scene, item.title, {row.x0 + indent, row.y0 + 7 * x}, 12, item.level == 0 ? 2 : 0,
                             item.level == 0 || current ? c.text : c.secondary_text);
     scene.pop();
-    const std::string page = fmt::format("{}", item.page);
+    const std::string page = position ? fmt::format("{}", *position) : std::string("–");  // its page was deleted
     const double w = text.measure(page, 11).width;
     text.draw_text(scene, page, {row.x1 - 10 * x - w, row.y0 + 8 * x}, 11, c.secondary_text);
-    app.sidebar.hits.push_back({SidebarHitKind::GoToPage, item.page, {}, row});
+    if (position) app.sidebar.hits.push_back({SidebarHitKind::GoToPage, *position, {}, row});
   }
 }
 
