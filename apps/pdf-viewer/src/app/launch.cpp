@@ -80,8 +80,9 @@ std::unique_ptr<velyn_ui::Widget> build_app(const velyn_ui::launch::LaunchArgs& 
       } else if (choice.scenario == "error") {
         app->open_error = "Could not open inaccessible.pdf: the file is unavailable or is not a readable PDF";
       } else if (choice.path) {
+        // A real file's shared record holds a real review: the demo's markup
+        // is never seeded into it, only the sample gets it.
         app->start_open(*choice.path);
-        app->demo_mode = true;
         if (choice.scenario == "reorder") app->synthetic_rail_drag = true;
       } else {
         if (choice.scenario == "reorder") app->synthetic_rail_drag = true;

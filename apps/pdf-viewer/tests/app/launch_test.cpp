@@ -9,6 +9,7 @@
 #include "app/identity.h"
 #include "app/launch.h"
 #include "app/page_jump.h"
+#include "app/pdf_app.h"
 #include "app/ui/empty_screen.h"
 #include "velyn_ui/launch.h"
 
@@ -102,6 +103,17 @@ TEST(BuildApp, ChoosesScenarioThenPathThenSample) {
     EXPECT_EQ(choice.scenario, c.scenario);
     EXPECT_EQ(choice.path, c.path);
   }
+}
+
+// The demo's markup belongs to the sample; a real file's record keeps only its real review.
+TEST(BuildApp, ScenariosOnARealFileSeedNoDemoMarkup) {
+  for (const char* scenario : {"reorder", "import"}) {
+    auto widget = pdf_app::build_app(parse({"--scenario", scenario, "/tmp/real.pdf"}));
+    const auto& app = static_cast<const pdf_app::PdfApp&>(*widget);
+    EXPECT_FALSE(app.demo_mode) << scenario;
+  }
+  auto sample = pdf_app::build_app(parse({"--scenario", "reorder"}));
+  EXPECT_TRUE(static_cast<const pdf_app::PdfApp&>(*sample).demo_mode);
 }
 
 TEST(Help, DescribesTheFileTheSampleFlagAndTheRealScreenshotDefault) {
