@@ -309,7 +309,10 @@ void PdfApp::request_rasters(const std::vector<velyn_ui::widget::page_sidebar::T
     if (i >= plan.size()) break;
     const RasterKey key{plan[i].id, bucket};
     if (rasters.lookup(key)) continue;
-    if (!rasters.failed(key)) missing_visible_raster = true;
+    // A recent failure is not waited for (no frame loop); it is retried by a
+    // later frame once its retry time has come.
+    if (rasters.failed(key, last_now)) continue;
+    missing_visible_raster = true;
     if (main_request_used || rasters.requested(key)) continue;
     main_request_used = true;
     ask(i, key, target);
@@ -321,7 +324,7 @@ void PdfApp::request_rasters(const std::vector<velyn_ui::widget::page_sidebar::T
     if (thumb.index >= n || thumb.index >= plan.size() || r.y1 < regions.rail.y0 || r.y0 > regions.rail.y1) continue;
     const std::uint32_t t = thumbnail_target_width(r.width());
     const RasterKey key{plan[thumb.index].id, width_bucket(t)};
-    if (rasters.lookup(key) || rasters.requested(key)) continue;
+    if (rasters.lookup(key) || rasters.requested(key) || rasters.failed(key, last_now)) continue;
     if (thumbs == kThumbnailRequestsPerFrame) break;
     ++thumbs;
     ask(thumb.index, key, t);

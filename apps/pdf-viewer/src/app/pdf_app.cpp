@@ -252,14 +252,14 @@ void PdfApp::handle_reply(source::SourceReply reply) {
           if (!entry) return;
           const RasterKey key{*entry, r.width};
           if (!r.image || !r.image->rgba) {
-            rasters.mark_failed(key);
+            rasters.mark_failed(key, last_now);
           } else {
             rasters.insert(key, velyn_ui::Image::from_rgba(r.image->width, r.image->height, *r.image->rgba));
           }
           redraw_requested = true;
         } else if constexpr (std::is_same_v<R, source::PageRenderFailed>) {
           if (!shown(r.document)) return;
-          if (const auto entry = worker_entry_at(r.page_index)) rasters.mark_failed({*entry, r.width});
+          if (const auto entry = worker_entry_at(r.page_index)) rasters.mark_failed({*entry, r.width}, last_now);
           status = fmt::format("Couldn’t render page {}: {}", r.page_index + 1, r.message);
           redraw_requested = true;
         } else if constexpr (std::is_same_v<R, source::PageTextFailed>) {

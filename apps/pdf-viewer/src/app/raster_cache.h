@@ -9,7 +9,8 @@
 // - eviction takes the least recently used entry first;
 // - a raster that just arrived counts as in use until the next frame ends;
 // - an evicted or dropped key is also forgotten as requested, so a later frame
-//   may ask for it again; a failed key stays requested (no retry loop).
+//   may ask for it again; a failed key is asked for again only once
+//   kRenderRetrySeconds have passed (no request loop on every frame).
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -26,6 +27,7 @@ inline constexpr std::uint32_t kRasterMinWidth = 96;
 inline constexpr std::uint32_t kRasterMaxWidth = 4096;
 inline constexpr std::uint32_t kThumbnailMaxWidth = 600;
 inline constexpr std::uint64_t kRasterCacheBytes = 256ull * 1024 * 1024;
+inline constexpr double kRenderRetrySeconds = 3;
 
 // Device width asked for a page drawn `logical_width` wide: twice that, 96–4096.
 std::uint32_t page_target_width(double logical_width);
@@ -56,8 +58,17 @@ class RasterCache {
   [[nodiscard]] bool requested(const RasterKey& key) const { return requested_.contains(key); }
   void mark_requested(const RasterKey& key) { requested_.insert(key); }
   void forget_request(const RasterKey& key) { requested_.erase(key); }
-  void mark_failed(const RasterKey& key) { failed_.insert(key); }
-  [[nodiscard]] bool failed(const RasterKey& key) const { return failed_.contains(key); }
+  // A failed key is not asked for again until kRenderRetrySeconds after the
+  // failure (`now`, seconds on the frame clock): the page is retried while it
+  // is still needed, without a request on every frame.
+  void mark_failed(const RasterKey& key, double now) {
+    failed_[key] = now;
+    requested_.erase(key);
+  }
+  [[nodiscard]] bool failed(const RasterKey& key, double now) const {
+    const auto it = failed_.find(key);
+    return it != failed_.end() && now - it->second < kRenderRetrySeconds;
+  }
 
   // Drops every raster and request (another document).
   void clear();
@@ -84,7 +95,7 @@ class RasterCache {
   std::map<RasterKey, Entry> entries_;
   std::map<std::uint64_t, RasterKey> by_recency_;  // tick → key
   std::set<RasterKey> requested_;
-  std::set<RasterKey> failed_;
+  std::map<RasterKey, double> failed_;  // key → when it failed
 };
 
 }  // namespace pdf_app

@@ -187,6 +187,16 @@ TEST(RasterCacheTest, EvictsLeastRecentlyUsedButNeverWhatThisFrameUses) {
   EXPECT_FALSE(cache.lookup({entry(2), 96}));
 }
 
+TEST(RasterCacheTest, AFailedPageIsAskedForAgainOnlyAfterItsRetryTime) {
+  pdf_app::RasterCache cache;
+  const pdf_app::RasterKey key{"page-1", 96};
+  cache.mark_requested(key);
+  cache.mark_failed(key, 10);
+  EXPECT_FALSE(cache.requested(key));
+  EXPECT_TRUE(cache.failed(key, 10 + pdf_app::kRenderRetrySeconds - 0.1));
+  EXPECT_FALSE(cache.failed(key, 10 + pdf_app::kRenderRetrySeconds));
+}
+
 TEST_F(ViewerTest, OnlyTheSecondOfTwoQuickOpensIsAccepted) {
   const auto first = open("/tmp/a.pdf");
   const auto second = open("/tmp/b.pdf");
