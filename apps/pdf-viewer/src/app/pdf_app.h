@@ -145,6 +145,7 @@ struct PdfApp final : velyn_ui::Widget {
   velyn_ui::StatusBubble page_bubble;
   bool page_bubble_pinned = false;
   PageJumpState page_jump;  // the page-number field in the bubble
+  std::optional<std::string> keyboard_focus;  // the control Tab last reached (keyboard_focus.h)
   velyn_ui::Rect bubble_pill, bubble_left, bubble_right;
   velyn_ui::widget::tooltip::Tooltip tooltip;
   velyn_ui::PageSidebar rail{1.0};

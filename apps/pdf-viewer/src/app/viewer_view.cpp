@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "app/file_operations.h"
+#include "app/keyboard_focus.h"
 #include "app/pdf_app.h"
 #include "app/ui/empty_screen.h"
 #include "app/ui/interaction_overlay.h"
@@ -273,6 +274,7 @@ void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
   if (status && !status->empty()) {
     velyn_ui::widget::toast::paint_transient(scene, text, theme, regions.canvas, *status, 1.0);
   }
+  draw_focus_ring(scene, theme, *this);
 }
 
 velyn_ui::Handled PdfApp::handle_rail_event(const velyn_ui::Event& event, docstore::Document& document,

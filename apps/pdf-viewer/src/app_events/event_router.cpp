@@ -7,6 +7,7 @@
 
 #include "actions/action_ids.h"
 #include "app/file_operations.h"
+#include "app/keyboard_focus.h"
 #include "app/page_jump.h"
 #include "app/pdf_app.h"
 #include "source/source_worker.h"
@@ -723,6 +724,36 @@ Handled handle_press(PdfApp& app, const velyn_ui::PointerPress& press, docstore:
   return Handled::Yes;
 }
 
+// Tab and Shift+Tab move the focus ring; Enter and Space act on the focused
+// control as a click on it would; Escape drops the ring.
+Handled keyboard_focus_key(PdfApp& app, const velyn_ui::KeyPress& key, docstore::Document& document,
+                           velyn_ui::FrameContext& ctx) {
+  using velyn_ui::Key;
+  if (key.key == Key::Tab && !(key.modifiers & (velyn_ui::kModCtrl | velyn_ui::kModAlt))) {
+    if (app.sidebar.editor) commit_editor(app, document, ctx);  // the focus leaves it
+    close_page_jump(app);
+    move_keyboard_focus(app, (key.modifiers & velyn_ui::kModShift) ? -1 : 1);
+    return Handled::Yes;
+  }
+  if (!app.keyboard_focus || app.text_input_focused()) return Handled::No;
+  if (key.key == Key::Escape) {
+    app.keyboard_focus.reset();
+    app.redraw_requested = true;
+    return Handled::Yes;
+  }
+  if (key.key != Key::Enter && key.key != Key::Space) return Handled::No;
+  const auto target = focused_control(app);
+  if (!target) return Handled::No;
+  const std::string name = target->name;
+  const Point at = target->rect.center();
+  EventRouter::route(app, velyn_ui::PointerPress{at}, document, ctx);
+  EventRouter::route(app, velyn_ui::PointerRelease{at}, document, ctx);
+  // The click was the keyboard's: the ring stays on its control if it is still there.
+  app.keyboard_focus = name;
+  app.redraw_requested = true;
+  return Handled::Yes;
+}
+
 }  // namespace
 
 Handled EventRouter::rail_event(PdfApp& app, const velyn_ui::Event& event, docstore::Document& document,
@@ -777,6 +808,11 @@ Handled EventRouter::route(PdfApp& app, const velyn_ui::Event& event, docstore::
     in.menu_target.reset();
     if (std::holds_alternative<velyn_ui::PointerPress>(event)) return Handled::Yes;
   }
+  if (const auto* key = std::get_if<velyn_ui::KeyPress>(&event)) {
+    if (keyboard_focus_key(app, *key, document, ctx) == Handled::Yes) return Handled::Yes;
+  }
+  // The pointer takes over from the keyboard: a press drops the focus ring.
+  if (std::holds_alternative<velyn_ui::PointerPress>(event)) app.keyboard_focus.reset();
   if (page_jump_event(app, event, ctx.now) == Handled::Yes) return Handled::Yes;
   // An editor whose sidebar was closed cannot be seen: it is dropped as
   // Escape would drop it, instead of taking keys the user cannot see going in.

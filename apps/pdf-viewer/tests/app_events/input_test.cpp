@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "app/keyboard_focus.h"
 #include "app/launch.h"
 #include "app/pdf_app.h"
 #include "app/search_run.h"
@@ -291,6 +292,25 @@ TEST_F(InputTest, ClosingTheSidebarEndsItsEditorAndKeysReachTheShortcutsAgain) {
   EXPECT_EQ(app().tool, pdf_app::Tool::Draw);
   EXPECT_FALSE(app().sidebar.editor);
   EXPECT_EQ(app().review.comments.back().body, "half a thought");
+}
+
+TEST_F(InputTest, TabMovesTheFocusRingAndEnterActsOnTheFocusedControl) {
+  named(velyn_ui::Key::Tab);
+  EXPECT_EQ(app().keyboard_focus, "toolbar.thumbnails");
+  named(velyn_ui::Key::Tab, velyn_ui::kModShift);
+  const auto order = pdf_app::focus_order(app());
+  EXPECT_EQ(app().keyboard_focus, order[order.size() - 1].name);  // wrapped to the last control
+  app().keyboard_focus = "toolbar.find";
+  named(velyn_ui::Key::Enter);
+  EXPECT_TRUE(app().panels.search_open);
+  EXPECT_TRUE(app().text_input_focused());  // the opened search field takes the typing
+  named(velyn_ui::Key::Tab);
+  EXPECT_EQ(app().keyboard_focus, "search.chip.1");  // from the field to the Case chip
+  EXPECT_FALSE(app().text_input_focused());
+  named(velyn_ui::Key::Space);
+  EXPECT_TRUE(app().search.case_sensitive);
+  named(velyn_ui::Key::Escape);
+  EXPECT_FALSE(app().keyboard_focus);
 }
 
 TEST_F(InputTest, SearchSteppingWrapsAndCountsAreShown) {
