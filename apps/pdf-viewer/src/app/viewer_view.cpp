@@ -42,6 +42,22 @@ EmptyState empty_state_of(const PdfApp& app) {
   return EmptyState::Empty;
 }
 
+// The markup of page `page` (from 1), gathered into the caller's reused lists.
+PageContent page_markup(const pdf_actions::ReviewModel& review, std::uint64_t page,
+                        std::vector<const pdf_actions::Annotation*>& annos,
+                        std::vector<const pdf_actions::Signature*>& sigs) {
+  annos.clear();
+  sigs.clear();
+  for (const auto& a : review.annotations)
+    if (a.page == page) annos.push_back(&a);
+  for (const auto& s : review.signatures)
+    if (s.page == page) sigs.push_back(&s);
+  PageContent content;
+  content.annotations = annos;
+  content.signatures = sigs;
+  return content;
+}
+
 // The bubble while its page-number field is open: "Page", the field, "of N".
 void draw_page_field(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme,
                      const Rect& pill, velyn_ui::widget::TextInput& field, std::uint64_t page_count) {
@@ -153,19 +169,11 @@ void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
       const Rect r = page_rect(i);
       if (r.y0 > regions.canvas.y1) break;
       if (r.y1 < regions.canvas.y0) continue;
-      annos.clear();
-      sigs.clear();
-      for (const auto& a : review.annotations)
-        if (a.page == i + 1) annos.push_back(&a);
-      for (const auto& s : review.signatures)
-        if (s.page == i + 1) sigs.push_back(&s);
-      PageContent content;
+      PageContent content = page_markup(review, i + 1, annos, sigs);
       if (i < plan.size()) content.raster = rasters.lookup({plan[i].id, bucket});
       if (!doc->raster_document && i < page_sources.size() && page_sources[i] - 1 < doc->document.pages.size()) {
         content.blocks = &doc->document.pages[page_sources[i] - 1];
       }
-      content.annotations = annos;
-      content.signatures = sigs;
       content.selected = selected_annotations;
       draw_page(scene, text, theme, r, z, page_width, content);
       draw_page_overlays(*this, scene, ctx, i + 1, r, z);
@@ -192,15 +200,7 @@ void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
         scene.draw_image(*image, raster_rect(r, *image), velyn_ui::ImageFilter::Fast);
       }
       // The thumbnail shows the page's markup as the canvas does, at the thumbnail's scale.
-      annos.clear();
-      sigs.clear();
-      for (const auto& a : review.annotations)
-        if (a.page == i + 1) annos.push_back(&a);
-      for (const auto& s : review.signatures)
-        if (s.page == i + 1) sigs.push_back(&s);
-      PageContent content;
-      content.annotations = annos;
-      content.signatures = sigs;
+      const PageContent content = page_markup(review, i + 1, annos, sigs);
       const double saved = text.text_scale();
       text.set_text_scale(1.0);
       draw_page_markup(scene, text, theme, r, page_width > 0 ? r.width() / page_width : 0, content);

@@ -619,6 +619,16 @@ class Viewer:
 
         return self.journey.wait_until(probe, timeout, what)
 
+    def top_page(self):
+        """The number of the first page whose top is in view, once drawing settled."""
+        pages = self.wait_pages("a page with its number in view", need=lambda ps: any(p.number for p in ps))
+        return next(p.number for p in pages if p.number)
+
+    def wait_top_page(self, number, what):
+        """Waits until page `number` is the first page in view."""
+        self.journey.wait_until(lambda: self.top_page() == number, QUICK, f"{what}: page {number} at the top of the view")
+        self.journey.ok(f"{what}: page {number} is the one in view")
+
     def wait_rendered(self, timeout=10.0):
         """Waits for the first frame and a page with its raster drawn (text tag in view)."""
         self.journey.wait_until(lambda: "first frame" in self.log_text() or not self.alive(), timeout,

@@ -12,17 +12,6 @@ PAGES = 15  # as many as the fixture's page tags tell apart
 CANVAS_GREY_TOLERANCE = 10
 
 
-def top_page(v):
-    """The number of the first page whose top is in view, once drawing settled."""
-    pages = v.wait_pages("a page with its number in view", need=lambda ps: any(p.number for p in ps))
-    return next(p.number for p in pages if p.number)
-
-
-def wait_top_page(j, v, number, what):
-    j.wait_until(lambda: top_page(v) == number, h.QUICK, f"{what}: page {number} at the top of the view")
-    j.ok(f"{what}: page {number} shown")
-
-
 def scrollbar_thumb(shot, x):
     """(y0, y1) of the vertical scrollbar's thumb in column x: the run of rows darker than the canvas."""
     rows = [y for y in range(60, shot.height)
@@ -39,7 +28,7 @@ def run(j):
     v.key("ctrl+g")
     v.type("12")
     v.key("Return")
-    wait_top_page(j, v, 12, "Ctrl+G, 12, Enter")
+    v.wait_top_page(12, "Ctrl+G, 12, Enter")
 
     # The bubble sits at the bottom centre of the canvas (right of the page rail).
     shot = v.shot()
@@ -50,19 +39,19 @@ def run(j):
     v.click(*bubble)
     v.type("5")
     v.key("Return")
-    wait_top_page(j, v, 5, "a click on the bubble's label, 5, Enter")
+    v.wait_top_page(5, "a click on the bubble's label, 5, Enter")
 
     v.key("ctrl+g")
     v.type("9")
     v.key("Escape")
-    wait_top_page(j, v, 5, "Ctrl+G, 9, Escape (cancelled)")
+    v.wait_top_page(5, "Ctrl+G, 9, Escape (cancelled)")
 
     # The vertical scrollbar runs down the canvas's right edge.
     column = shot.width - 3 - 3
     y0, y1 = scrollbar_thumb(v.shot(), column)
     v.click(column, min(shot.height - 10, y1 + 40))
-    j.wait_until(lambda: top_page(v) > 5, h.QUICK, "a press below the thumb to page down")
-    j.ok(f"a press on the track below the thumb paged down to page {top_page(v)}")
+    j.wait_until(lambda: v.top_page() > 5, h.QUICK, "a press below the thumb to page down")
+    j.ok(f"a press on the track below the thumb paged down to page {v.top_page()}")
 
     y0, y1 = scrollbar_thumb(v.shot(), column)
     v.drag((column, (y0 + y1) // 2), (column, shot.height - 2), steps=8)

@@ -11,16 +11,6 @@ PAGES = 5
 WHITE = (255, 255, 255)
 
 
-def top_page(v):
-    pages = v.wait_pages("a page with its number in view", need=lambda ps: any(p.number for p in ps))
-    return next(p.number for p in pages if p.number)
-
-
-def expect_top(j, v, number, what):
-    j.wait_until(lambda: top_page(v) == number, h.QUICK, f"{what}: page {number} still the one in view")
-    j.ok(f"{what}: page {number} is the one in view")
-
-
 def thumbnails(shot):
     rail = h.rail_rect(shot)
     if rail is None:
@@ -46,10 +36,10 @@ def run(j):
     v.key("ctrl+g")
     v.type("3")
     v.key("Return")
-    expect_top(j, v, 3, "Ctrl+G 3")
+    v.wait_top_page(3, "Ctrl+G 3")
 
     rail_menu(j, v, 0, 0)  # duplicate page 1: page 3 moves to position 4
-    expect_top(j, v, 3, "after duplicating page 1")
+    v.wait_top_page(3, "after duplicating page 1")
 
     # Contents: the tab in the middle of the sidebar's tab bar, one row per outline entry.
     v.key("Home")
@@ -59,10 +49,10 @@ def run(j):
     v.click(sb[0] + width // 2, sb[1] + 19)
     row_y = sb[1] + 38 + 38 + 32 * 2 + 15  # the third entry, "Part 3"
     v.click(sb[0] + width // 2, row_y)
-    expect_top(j, v, 3, "the Contents entry 'Part 3' after the duplicate")
+    v.wait_top_page(3, "the Contents entry 'Part 3' after the duplicate")
 
     rail_menu(j, v, 1, 1)  # delete the duplicate (now second): page 3 moves back to position 3
-    expect_top(j, v, 3, "after deleting a page before it")
+    v.wait_top_page(3, "after deleting a page before it")
 
 
 if __name__ == "__main__":
