@@ -129,6 +129,28 @@ TextMetrics TextRenderer::draw_text_weighted(Scene& scene, std::string_view text
   return draw(scene, layout_for(text, size, weight, std::nullopt, TextAlign::Left), at, color);
 }
 
+std::vector<TextRenderer::CharBox> TextRenderer::char_boxes(std::string_view text, double size, int weight,
+                                                           double width) {
+  std::vector<CharBox> out;
+  if (text.empty()) return out;
+  Entry& entry = layout_for(text, size, weight, width, TextAlign::Left);
+  PangoLayoutIter* it = pango_layout_get_iter(entry.layout);
+  do {
+    const int index = pango_layout_iter_get_index(it);
+    // Line ends are visited too (at the index after the line): keep each character once.
+    if (index < 0 || static_cast<std::size_t>(index) >= text.size()) continue;
+    if (!out.empty() && out.back().byte >= static_cast<std::size_t>(index)) continue;
+    PangoRectangle r;
+    pango_layout_iter_get_char_extents(it, &r);
+    const double x0 = double(std::min(r.x, r.x + r.width)) / PANGO_SCALE;
+    const double x1 = double(std::max(r.x, r.x + r.width)) / PANGO_SCALE;
+    out.push_back({static_cast<std::size_t>(index), Rect{x0, double(r.y) / PANGO_SCALE, x1,
+                                                          double(r.y + r.height) / PANGO_SCALE}});
+  } while (pango_layout_iter_next_char(it));
+  pango_layout_iter_free(it);
+  return out;
+}
+
 TextMetrics TextRenderer::draw_wrapped(Scene& scene, std::string_view text, Point at, double width, double size,
                                        int weight, Color color, TextAlign align) {
   return draw(scene, layout_for(text, size, weight, width, align), at, color);

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "actions/page_plan.h"
+#include "app/block_text.h"
 #include "app/sample_document.h"
 #include "actions/review_store.h"
 #include "app/file_operations.h"
@@ -179,8 +180,8 @@ void PdfApp::request_text(std::uint64_t page_index) {
   }
 }
 
-void PdfApp::refresh_text_layers() {
-  if (!doc || !doc->raster_document) return;
+void PdfApp::refresh_text_layers(velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme) {
+  if (!doc) return;
   if (!text_needed()) {
     page_texts.clear();
     return;
@@ -191,7 +192,17 @@ void PdfApp::refresh_text_layers() {
       return std::find(visible.begin(), visible.end(), entry.first - 1) == visible.end();
     });
   }
-  for (const std::uint64_t i : visible) request_text(i);
+  if (doc->raster_document) {
+    for (const std::uint64_t i : visible) request_text(i);
+    return;
+  }
+  // Pages shown from their blocks have no PDF text: their layers are laid out here.
+  for (const std::uint64_t i : visible) {
+    if (page_texts.contains(i + 1) || i >= page_sources.size()) continue;
+    const std::uint64_t source_page = page_sources[i];
+    if (source_page == 0 || source_page > doc->document.pages.size()) continue;
+    page_texts[i + 1] = block_text_layer(doc->document.pages[source_page - 1], page_width, text, theme);
+  }
 }
 
 void PdfApp::on_page_text(std::uint64_t page) { search_layer_arrived(*this, page); }

@@ -252,10 +252,11 @@ struct PdfApp final : velyn_ui::Widget {
   [[nodiscard]] bool text_needed() const {
     return selecting_text || search_needs_text() || tool == Tool::Select || tool == Tool::Highlight;
   }
-  // Each frame: asks for the visible pages' layers while they are needed, else
-  // drops every stored layer. When only the tool needs them, the layers of
+  // Each frame: asks for the visible pages' layers while they are needed (or,
+  // for pages shown from their blocks, lays them out), else drops every
+  // stored layer. When only the tool needs them, the layers of
   // pages that scrolled away (and hold no selection) are dropped too.
-  void refresh_text_layers();
+  void refresh_text_layers(velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme);
   // Called when a page's layer arrived; the search bar reruns its search here.
   void on_page_text(std::uint64_t page);
 

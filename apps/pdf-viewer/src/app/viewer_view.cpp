@@ -142,7 +142,7 @@ void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
   }
   if (document_loaded) {
     request_rasters(thumbs);
-    refresh_text_layers();
+    refresh_text_layers(text, theme);
   }
 
   scene.fill_rect(regions.canvas, theme.colors.background);

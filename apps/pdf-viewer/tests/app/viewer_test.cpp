@@ -377,15 +377,15 @@ TEST_F(ViewerTest, TextLayersAreAskedForOnlyWhileNeededAndKeptPerPage) {
   frame();
   app_->handle_reply(source::PagePlanApplied{id, *app_->pending_plan, {}});
   app_->tool = pdf_app::Tool::Draw;
-  app_->refresh_text_layers();
+  app_->refresh_text_layers(text_, theme_);
   EXPECT_TRUE(app_->text_requested.empty());  // idle, no search, a tool that reads no text: nothing is asked for
 
   app_->selecting_text = true;
-  app_->refresh_text_layers();
+  app_->refresh_text_layers(text_, theme_);
   ASSERT_FALSE(app_->text_requested.empty());
   EXPECT_TRUE(app_->text_requested.contains(0));
   const auto asked = app_->text_requested.size();
-  app_->refresh_text_layers();
+  app_->refresh_text_layers(text_, theme_);
   EXPECT_EQ(app_->text_requested.size(), asked);  // outstanding pages are not asked twice
 
   auto layer = std::make_shared<source::TextLayer>();
@@ -396,7 +396,7 @@ TEST_F(ViewerTest, TextLayersAreAskedForOnlyWhileNeededAndKeptPerPage) {
   EXPECT_FALSE(app_->text_requested.contains(0));
   ASSERT_TRUE(app_->page_texts.contains(1));
   EXPECT_EQ(app_->page_texts[1]->text, "Hi");
-  app_->refresh_text_layers();
+  app_->refresh_text_layers(text_, theme_);
   EXPECT_FALSE(app_->text_requested.contains(0));  // stored: not asked again
 
   app_->text_requested.insert(1);
@@ -406,10 +406,10 @@ TEST_F(ViewerTest, TextLayersAreAskedForOnlyWhileNeededAndKeptPerPage) {
 
   // Idle again: the store is emptied, and a later need asks again.
   app_->selecting_text = false;
-  app_->refresh_text_layers();
+  app_->refresh_text_layers(text_, theme_);
   EXPECT_TRUE(app_->page_texts.empty());
   app_->search_matches.push_back({1, 0, 2});
-  app_->refresh_text_layers();
+  app_->refresh_text_layers(text_, theme_);
   EXPECT_TRUE(app_->text_requested.contains(0));
 
   // Select and Highlight read text: the visible pages' layers are asked for
@@ -419,11 +419,11 @@ TEST_F(ViewerTest, TextLayersAreAskedForOnlyWhileNeededAndKeptPerPage) {
     app_->page_texts.clear();
     app_->text_requested.clear();
     app_->tool = tool;
-    app_->refresh_text_layers();
+    app_->refresh_text_layers(text_, theme_);
     EXPECT_TRUE(app_->text_requested.contains(0));
     app_->handle_reply(source::PageTextRead{id, 0, layer});
     app_->handle_reply(source::PageTextRead{id, 2, layer});  // page 3 lies below the view
-    app_->refresh_text_layers();
+    app_->refresh_text_layers(text_, theme_);
     EXPECT_TRUE(app_->page_texts.contains(1));
     EXPECT_FALSE(app_->page_texts.contains(3));
   }

@@ -313,6 +313,23 @@ TEST_F(InputTest, TabMovesTheFocusRingAndEnterActsOnTheFocusedControl) {
   EXPECT_FALSE(app().keyboard_focus);
 }
 
+// Pages shown from their blocks have text too: selection and copy work on the sample.
+TEST_F(InputTest, TheSamplesPagesHaveTextToSelectAndCopy) {
+  harness_->frame();
+  ASSERT_TRUE(app().page_texts.contains(1));
+  const auto layer = app().page_texts[1];
+  ASSERT_TRUE(layer->text.starts_with("Velyn: A Collaborative"));
+  const auto& first = layer->boxes[0];
+  const auto& fifth = layer->boxes[4];
+  EXPECT_NEAR(first.x, 64, 2);  // where the title is drawn: the block margin
+  velyn_ui::text_selection::FakeClipboard clipboard;
+  velyn_ui::text_selection::ScopedClipboard installed(clipboard);
+  drag(at(1, first.x + first.width / 2, first.y + first.height / 2),
+       at(1, fifth.x + fifth.width / 2, fifth.y + fifth.height / 2), 4);
+  key(U'c', velyn_ui::kModCtrl);
+  EXPECT_EQ(clipboard.text, "Velyn");
+}
+
 TEST_F(InputTest, SearchSteppingWrapsAndCountsAreShown) {
   key(U'f', velyn_ui::kModCtrl);
   ASSERT_TRUE(app().panels.search_open);

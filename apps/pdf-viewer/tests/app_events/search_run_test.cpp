@@ -123,13 +123,13 @@ TEST_F(SearchRunTest, AnOpenSearchKeepsLayersWithoutMatchesAndClosingDropsThem) 
   pdf_app::run_search(*app_);
   for (std::uint64_t p = 1; p <= 5; ++p) arrive(p, "nothing to see");
   EXPECT_TRUE(app_->search_matches.empty());
-  app_->refresh_text_layers();  // what every frame does
+  app_->refresh_text_layers(text_, theme_);  // what every frame does
   EXPECT_EQ(app_->page_texts.size(), 5u);
   // Layers already matched are not asked for again.
   for (std::uint64_t p = 0; p < 5; ++p) EXPECT_FALSE(app_->text_requested.contains(p));
   app_->tool = pdf_app::Tool::Draw;  // a tool that reads no text keeps none once the search closes
   pdf_app::close_search(*app_);
-  app_->refresh_text_layers();
+  app_->refresh_text_layers(text_, theme_);
   EXPECT_TRUE(app_->page_texts.empty());
 }
 

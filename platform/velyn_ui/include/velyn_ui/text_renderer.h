@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "velyn_ui/color.h"
 #include "velyn_ui/geometry.h"
@@ -57,6 +58,14 @@ class TextRenderer {
   TextMetrics draw_text_weighted(Scene& scene, std::string_view text, Point at, double size, int weight,
                                  Color color);
   // Wrapped into `width` starting at `at`, lines aligned by `align`.
+  // The box of each character of `text` laid out as draw_wrapped lays it out
+  // left-aligned at `width`, relative to the layout's top-left, in text order;
+  // `byte` is the character's offset in `text`.
+  struct CharBox {
+    std::size_t byte = 0;
+    Rect box;
+  };
+  std::vector<CharBox> char_boxes(std::string_view text, double size, int weight, double width);
   TextMetrics draw_wrapped(Scene& scene, std::string_view text, Point at, double width, double size, int weight,
                            Color color, TextAlign align);
 

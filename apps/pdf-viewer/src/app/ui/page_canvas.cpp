@@ -50,43 +50,33 @@ constexpr double kQuoteIndent = 14;
 void draw_blocks(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme, const Rect& page,
                  double z, double page_width, const std::vector<pdf::source::Block>& blocks) {
   using K = pdf::source::BlockKind;
-  // Laid out in page points, as line boxes are, then scaled by the zoom.
   const double column = std::max(1.0, page_width - 2 * kBlockMargin);
   const double x = page.x0 + kBlockMargin * z;
-  double y = 0;
-  for (const auto& b : blocks) {
-    if (page.y0 + y * z > page.y1) break;
+  for (const auto& placed : place_blocks(blocks, page_width, text, theme)) {
+    const auto& b = *placed.block;
+    const double top = page.y0 + placed.y * z;
+    if (top > page.y1) break;
     switch (b.kind) {
-      case K::Spacer: y += b.height; break;
-      case K::Rule:
-        scene.line({x, page.y0 + (y + 7) * z}, {x + column * z, page.y0 + (y + 7) * z}, 1, kSignatureRule);
-        y += 16;
-        break;
+      case K::Spacer: break;
+      case K::Rule: scene.line({x, top + 7 * z}, {x + column * z, top + 7 * z}, 1, kSignatureRule); break;
       case K::Figure: {
-        const Rect panel{x, page.y0 + y * z, x + column * z, page.y0 + (y + b.height) * z};
+        const Rect panel{x, top, x + column * z, page.y0 + (placed.y + b.height) * z};
         scene.fill_rect(panel, Color::rgb8(241, 245, 249));
         scene.stroke_rect(panel, 1, kSignatureRule);
-        const auto m = text.measure(b.text, kCaptionSize, velyn_ui::kWeightRegular, column);
         if (z > 0.3) {
           text.draw_wrapped(scene, b.text, {x, panel.y1 + 4 * z}, column * z, kCaptionSize * z, velyn_ui::kWeightRegular,
                             theme.colors.secondary_text, velyn_ui::TextAlign::Center);
         }
-        y += b.height + 4 + m.height + 8;
         break;
       }
       default: {
-        const BlockStyle style = block_style(b.kind, theme);
-        const double indent = b.kind == K::Quote ? kQuoteIndent : 0;
-        const double width = std::max(1.0, column - indent);
-        const auto m = text.measure(b.text, style.size, style.weight, width);
         if (b.kind == K::Quote) {
-          scene.fill_rect({x, page.y0 + y * z, x + 3 * z, page.y0 + (y + m.height) * z}, theme.colors.accent);
+          scene.fill_rect({x, top, x + 3 * z, page.y0 + (placed.y + placed.height) * z}, theme.colors.accent);
         }
-        if (style.size * z >= 0.5) {
-          text.draw_wrapped(scene, b.text, {x + indent * z, page.y0 + y * z}, width * z, style.size * z, style.weight,
-                            style.color, velyn_ui::TextAlign::Left);
+        if (placed.size * z >= 0.5) {
+          text.draw_wrapped(scene, b.text, {page.x0 + placed.x * z, top}, placed.width * z, placed.size * z,
+                            placed.weight, block_style(b.kind, theme).color, velyn_ui::TextAlign::Left);
         }
-        y += m.height + style.space_after;
       }
     }
   }
@@ -227,6 +217,39 @@ Rect raster_rect(const Rect& slot, const velyn_ui::Image& raster) {
   const double h = w / aspect;
   const velyn_ui::Point c = slot.center();
   return {c.x - w / 2, c.y - h / 2, c.x + w / 2, c.y + h / 2};
+}
+
+std::vector<PlacedBlock> place_blocks(const std::vector<pdf::source::Block>& blocks, double page_width,
+                                      velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme) {
+  using K = pdf::source::BlockKind;
+  const double column = std::max(1.0, page_width - 2 * kBlockMargin);
+  std::vector<PlacedBlock> out;
+  out.reserve(blocks.size());
+  double y = 0;
+  for (const auto& b : blocks) {
+    PlacedBlock placed{&b, kBlockMargin, y, column, 0, 0, velyn_ui::kWeightRegular};
+    switch (b.kind) {
+      case K::Spacer: y += b.height; break;
+      case K::Rule: y += 16; break;
+      case K::Figure: {
+        const auto m = text.measure(b.text, kCaptionSize, velyn_ui::kWeightRegular, column);
+        y += b.height + 4 + m.height + 8;
+        break;
+      }
+      default: {
+        const BlockStyle style = block_style(b.kind, theme);
+        const double indent = b.kind == K::Quote ? kQuoteIndent : 0;
+        placed.x += indent;
+        placed.width = std::max(1.0, column - indent);
+        placed.size = style.size;
+        placed.weight = style.weight;
+        placed.height = text.measure(b.text, style.size, style.weight, placed.width).height;
+        y += placed.height + style.space_after;
+      }
+    }
+    out.push_back(placed);
+  }
+  return out;
 }
 
 void draw_page_markup(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme,

@@ -36,6 +36,21 @@ struct PageContent {
   std::span<const std::string> selected;  // ids of selected annotations
 };
 
+// Where a page shown from its blocks (the sample, a PDF opened text-only)
+// puts each block, in page points from its top-left. Text blocks carry their
+// wrap width, size and weight (size 0 for the others). Drawing and the text
+// layers of such pages both follow it.
+struct PlacedBlock {
+  const pdf::source::Block* block = nullptr;
+  double x = 0, y = 0;
+  double width = 0;   // wrap width of a text block
+  double height = 0;  // of a text block's laid-out text
+  double size = 0;
+  int weight = 0;
+};
+std::vector<PlacedBlock> place_blocks(const std::vector<pdf::source::Block>& blocks, double page_width,
+                                      velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme);
+
 // Where a page's raster is drawn in its slot: all pages share one slot size,
 // but a page of another shape (an imported landscape image, say) keeps its
 // own aspect ratio, as large as fits and centred. A raster within 1 % of the
