@@ -840,12 +840,12 @@ class Journey:
                 raise Failure(f"timed out after {timeout:g} s waiting for {what}")
             time.sleep(interval)
 
-    def start_viewer(self, pdf_path, label="viewer", expect_page=True):
+    def start_viewer(self, pdf_path, label="viewer", expect_page=True, extra_args=()):
         """Starts the viewer on pdf_path (under dbus-run-session when the journey wants a bus)
         and waits for its window, its first frame and, unless expect_page is false (a file
         that cannot open), a rendered page."""
         log_path = os.path.join(self.root, f"{label}.log")
-        cmd = [self.viewer_bin, os.path.abspath(pdf_path)]
+        cmd = [self.viewer_bin] + ([os.path.abspath(pdf_path)] if pdf_path else []) + list(extra_args)
         if self.dbus:
             cmd = ["dbus-run-session", "--"] + cmd
         known = set(self.find_windows(WINDOW_TITLE))
