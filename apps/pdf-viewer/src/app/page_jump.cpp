@@ -75,10 +75,7 @@ velyn_ui::Handled page_jump_event(PdfApp& app, const velyn_ui::Event& event, dou
       app.go_to_page(*page);
     }
   }
-  // Every key belongs to the open field but the viewer's Ctrl shortcuts it leaves.
-  const auto* key = std::get_if<velyn_ui::KeyPress>(&event);
-  const bool shortcut = key && (key->modifiers & (velyn_ui::kModCtrl | velyn_ui::kModAlt));
-  return response == TextInputResponse::Ignored && shortcut ? Handled::No : Handled::Yes;
+  return velyn_ui::widget::focused_field_answer(response, event);
 }
 
 }  // namespace pdf_app

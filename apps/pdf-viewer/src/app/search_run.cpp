@@ -196,11 +196,7 @@ velyn_ui::Handled handle_search_event(PdfApp& app, const velyn_ui::Event& event,
   const auto response = s.field.handle_event(event, now);
   if (s.field.take_dirty()) run_search(app);
   app.redraw_requested = true;
-  // Shortcuts the field leaves alone (Ctrl+S, Ctrl+O…) still reach the viewer;
-  // plain keys are typing (their text arrives as a commit) and stop here.
-  const auto* key = std::get_if<velyn_ui::KeyPress>(&event);
-  const bool shortcut = key && (key->modifiers & (velyn_ui::kModCtrl | velyn_ui::kModAlt));
-  return response == velyn_ui::widget::TextInputResponse::Ignored && shortcut ? Handled::No : Handled::Yes;
+  return velyn_ui::widget::focused_field_answer(response, event);
 }
 
 }  // namespace pdf_app

@@ -65,6 +65,16 @@ struct TextInputStyle {
   double padding = 0;                   // inside the rect on every side
 };
 
+// What a host answers for a keyboard event its focused field had: every key
+// and text is the field's (plain keys are typing, their text arrives as a
+// commit), except a Ctrl or Alt shortcut the field ignored (Ctrl+S, Ctrl+O…),
+// which goes on to the host's own shortcuts.
+inline Handled focused_field_answer(TextInputResponse response, const Event& event) {
+  const auto* key = std::get_if<KeyPress>(&event);
+  const bool shortcut = key && (key->modifiers & (kModCtrl | kModAlt));
+  return response == TextInputResponse::Ignored && shortcut ? Handled::No : Handled::Yes;
+}
+
 class TextInput {
  public:
   static constexpr std::size_t kDefaultMaxBytes = 16 * 1024;
