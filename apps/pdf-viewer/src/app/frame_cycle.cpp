@@ -10,6 +10,7 @@
 #include "app/import_flow.h"
 #include "app/pdf_app.h"
 #include "app/sample_document.h"
+#include "source/source_jobs.h"
 #include "source/source_worker.h"
 #include "velyn_ui/frame_services.h"
 #include "velyn_ui/record/record_set.h"
@@ -32,6 +33,18 @@ std::vector<source::PlanEntry> to_worker_plan(const std::vector<pdf_actions::Pag
     out.push_back(std::move(entry));
   }
   return out;
+}
+
+// Which imported contents of `plan` this device holds now (one look per hash).
+ContentStates content_states(const std::vector<source::PlanEntry>& plan) {
+  ContentStates states;
+  std::optional<blobstore::BlobStore> store;
+  for (const auto& e : plan) {
+    if (!e.imported || states.contains(e.imported->hash)) continue;
+    if (!store) store = source::local_content_store();
+    states[e.imported->hash] = store->state(e.imported->hash) == blobstore::BlobState::Present;
+  }
+  return states;
 }
 
 bool same_sequence(const std::vector<pdf_actions::PagePlanEntry>& a, const std::vector<pdf_actions::PagePlanEntry>& b) {
@@ -134,12 +147,21 @@ void PdfApp::refresh_page_plan(docstore::Document& document) {
     page_sources = std::move(sources);
   } else {
     auto wanted = to_worker_plan(derived);
-    const bool send = pending_plan ? wanted != *pending_plan : (!applied_plan || wanted != *applied_plan);
+    ContentStates states = content_states(wanted);
+    const bool send = pending_plan ? wanted != *pending_plan
+                                   : (!applied_plan || wanted != *applied_plan || states != sent_content_states);
     if (send) {
       if (!client) {
         status = "PDF page-plan worker is unavailable";
       } else if (client->apply_plan(*doc->raster_document, wanted)) {
         pending_plan = std::move(wanted);
+        const bool awaiting = std::ranges::any_of(states, [](const auto& s) { return !s.second; });
+        if (awaiting) {
+          status = std::string(kAwaitingContentText);
+        } else if (status == kAwaitingContentText) {
+          status.reset();
+        }
+        sent_content_states = std::move(states);
         // The worker dropped the renders it had queued for the old sequence.
         rasters.forget_requests();
       } else {
@@ -288,6 +310,11 @@ std::vector<std::uint64_t> PdfApp::visible_pages() const {
 void PdfApp::request_rasters(const std::vector<velyn_ui::widget::page_sidebar::Thumb>& thumbnails) {
   rasters.begin_frame();
   missing_visible_raster = false;
+  render_retry_at.reset();
+  const auto note_failure = [&](const RasterKey& key) {
+    const double at = *rasters.retry_at(key);
+    render_retry_at = render_retry_at ? std::min(*render_retry_at, at) : at;
+  };
   if (!doc || !doc->raster_document) return;
   const auto document = *doc->raster_document;
   const std::uint32_t target = page_target_width(viewport.zoom() * page_width);
@@ -311,7 +338,10 @@ void PdfApp::request_rasters(const std::vector<velyn_ui::widget::page_sidebar::T
     if (rasters.lookup(key)) continue;
     // A recent failure is not waited for (no frame loop); it is retried by a
     // later frame once its retry time has come.
-    if (rasters.failed(key, last_now)) continue;
+    if (rasters.failed(key, last_now)) {
+      note_failure(key);
+      continue;
+    }
     missing_visible_raster = true;
     if (main_request_used || rasters.requested(key)) continue;
     main_request_used = true;
@@ -324,7 +354,11 @@ void PdfApp::request_rasters(const std::vector<velyn_ui::widget::page_sidebar::T
     if (thumb.index >= n || thumb.index >= plan.size() || r.y1 < regions.rail.y0 || r.y0 > regions.rail.y1) continue;
     const std::uint32_t t = thumbnail_target_width(r.width());
     const RasterKey key{plan[thumb.index].id, width_bucket(t)};
-    if (rasters.lookup(key) || rasters.requested(key) || rasters.failed(key, last_now)) continue;
+    if (rasters.lookup(key) || rasters.requested(key)) continue;
+    if (rasters.failed(key, last_now)) {
+      note_failure(key);
+      continue;
+    }
     if (thumbs == kThumbnailRequestsPerFrame) break;
     ++thumbs;
     ask(thumb.index, key, t);
@@ -336,6 +370,17 @@ bool PdfApp::needs_frame() const {
   return redraw_requested || page_bubble.animating(last_now) || tooltip.animating() || close_deadline.has_value();
 }
 
+std::optional<double> PdfApp::frame_due_in() const {
+  std::optional<double> due;
+  if (render_retry_at) due = std::max(*render_retry_at - last_now, 0.0);
+  // Content that has not reached this device is looked for again now and then:
+  // when it lands, the next frame sends the plan and the page is drawn.
+  if (std::ranges::any_of(sent_content_states, [](const auto& s) { return !s.second; })) {
+    due = due ? std::min(*due, kContentCheckSeconds) : kContentCheckSeconds;
+  }
+  return due;
+}
+
 bool PdfApp::has_unexported_changes() const {
   if (!document_loaded) return false;
   const bool reviewed =
@@ -343,9 +388,18 @@ bool PdfApp::has_unexported_changes() const {
   return reviewed && (!files.exported_heads || files.exported_heads != review_heads);
 }
 
-bool PdfApp::text_input_focused() const {
-  return (panels.sidebar_open && sidebar.editor && sidebar.editor->input.focused()) ||
-         (panels.search_open && search.field.focused()) || (page_jump.field && page_jump.field->focused());
+const velyn_ui::widget::TextInput* PdfApp::focused_field() const {
+  if (panels.sidebar_open && sidebar.editor && sidebar.editor->input.focused()) return &sidebar.editor->input;
+  if (panels.search_open && search.field.focused()) return &search.field;
+  if (page_jump.field && page_jump.field->focused()) return &*page_jump.field;
+  return nullptr;
+}
+
+bool PdfApp::text_input_focused() const { return focused_field() != nullptr; }
+
+std::optional<velyn_ui::Rect> PdfApp::ime_cursor_rect() const {
+  const auto* field = focused_field();
+  return field ? field->ime_cursor_rect() : std::nullopt;
 }
 
 bool PdfApp::close_ready() const {

@@ -292,6 +292,8 @@ void PdfApp::handle_reply(source::SourceReply reply) {
           if (!pending_plan || !shown(r.document) || r.plan != *pending_plan) return;
           pending_plan.reset();
           applied_plan = std::move(r.plan);
+          // Pages that failed may render now (their content may have arrived).
+          rasters.forget_failures();
           // Rasters belong to entries and stay; text layers are kept by position.
           page_texts.clear();
           text_requested.clear();
@@ -342,6 +344,7 @@ void PdfApp::on_opened(source::Opened opened) {
   selecting_text = false;
   pending_plan.reset();
   applied_plan.reset();
+  sent_content_states.clear();
   files.pending_import.reset();  // its pages were meant for the previous document
   plan.clear();
   page_sources.clear();

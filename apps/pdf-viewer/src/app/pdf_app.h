@@ -12,6 +12,7 @@
 // Document states: empty → loading (open pending) → open (maybe with a further
 // open pending) or failed (open error, no document).
 // Record binding: unbound (no desired record) → waiting → bound.
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -51,6 +52,11 @@ class SourceClient;
 namespace pdf_app {
 
 inline constexpr std::string_view kAppTitle = "PDF Viewer";
+inline constexpr double kContentCheckSeconds = 1;  // how often missing imported content is looked for
+inline constexpr std::string_view kAwaitingContentText = "Imported pages are waiting for their content on this device";
+
+// Content hash → whether this device's content store holds it.
+using ContentStates = std::map<std::string, bool>;
 inline constexpr double kMinZoom = 0.25;
 inline constexpr double kMaxZoom = 6.0;
 inline constexpr double kViewportMargin = 28;
@@ -102,6 +108,12 @@ struct PdfApp final : velyn_ui::Widget {
   std::vector<std::uint64_t> page_sources;  // text only: the file's page shown at each position
   std::optional<std::vector<pdf::source::PlanEntry>> pending_plan;
   std::optional<std::vector<pdf::source::PlanEntry>> applied_plan;
+  // Whether the content of each imported hash was on this device when the
+  // plan was last sent: content that arrives later makes the plan go again,
+  // so the worker loads it and the page renders and saves.
+  ContentStates sent_content_states;
+  // The earliest time (frame clock) a failed raster shown now may be asked for again.
+  std::optional<double> render_retry_at;
   bool plan_changed = false;
 
   // Rasters
@@ -290,7 +302,9 @@ struct PdfApp final : velyn_ui::Widget {
   [[nodiscard]] std::optional<velyn_ui::record::Record> desired_record() const override { return record; }
   [[nodiscard]] bool needs_frame() const override;
   [[nodiscard]] bool busy() const override;
+  [[nodiscard]] std::optional<double> frame_due_in() const override;
   [[nodiscard]] bool text_input_focused() const override;
+  [[nodiscard]] std::optional<velyn_ui::Rect> ime_cursor_rect() const override;
   [[nodiscard]] bool close_ready() const override;
   [[nodiscard]] std::optional<velyn_actions::DispatchOutcome> take_action_outcome() override {
     return std::exchange(last_outcome, std::nullopt);
@@ -300,6 +314,8 @@ struct PdfApp final : velyn_ui::Widget {
   friend struct EventRouter;
   void on_opened(pdf::source::Opened opened);
   void refresh_page_plan(docstore::Document& document);
+  // The text field that has the keyboard focus, if one does.
+  [[nodiscard]] const velyn_ui::widget::TextInput* focused_field() const;
   // A new displayed sequence keeps the page being read on screen: the view
   // follows it to its new position (duplicates and deletions before it shift it).
   void keep_reading_position(const std::vector<pdf_actions::PagePlanEntry>& next);

@@ -66,9 +66,17 @@ class RasterCache {
     requested_.erase(key);
   }
   [[nodiscard]] bool failed(const RasterKey& key, double now) const {
-    const auto it = failed_.find(key);
-    return it != failed_.end() && now - it->second < kRenderRetrySeconds;
+    const auto retry = retry_at(key);
+    return retry && now < *retry;
   }
+  // When a failed key may be asked for again; none for a key that did not fail.
+  [[nodiscard]] std::optional<double> retry_at(const RasterKey& key) const {
+    const auto it = failed_.find(key);
+    return it == failed_.end() ? std::nullopt : std::optional(it->second + kRenderRetrySeconds);
+  }
+
+  // Lets every failed key be asked for at once (the worker's plan changed).
+  void forget_failures() { failed_.clear(); }
 
   // Drops every raster and request (another document).
   void clear();

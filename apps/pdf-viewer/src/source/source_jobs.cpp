@@ -12,8 +12,12 @@ PreparedSave::~PreparedSave() {
   std::filesystem::remove_all(private_dir, ignored);
 }
 
+blobstore::BlobStore local_content_store() {
+  return blobstore::BlobStore(blobstore::default_root(kContentStoreApplicationId));
+}
+
 blobstore::BlobStore WorkerState::content_store() const {
-  return blobstore::BlobStore(content_root ? *content_root : blobstore::default_root(kContentStoreApplicationId));
+  return content_root ? blobstore::BlobStore(*content_root) : local_content_store();
 }
 
 WorkerDocument* WorkerState::lookup_document(ClientId client, RasterDocumentId id) {

@@ -33,6 +33,11 @@ struct PreparedSave {
 // viewer's own identifier, so its availability checks see the same blobs.
 inline constexpr std::string_view kContentStoreApplicationId = "io.velyn.pdfviewer";
 
+// This device's content store under the environment of the moment
+// (XDG_DATA_HOME): where the worker fetches imported content and where the
+// viewer looks to learn that content has arrived.
+blobstore::BlobStore local_content_store();
+
 struct WorkerState {
   std::map<ClientId, std::map<RasterDocumentId, std::unique_ptr<WorkerDocument>>> documents;
   std::map<std::uint64_t, std::unique_ptr<PreparedSave>> prepared_saves;  // by save id

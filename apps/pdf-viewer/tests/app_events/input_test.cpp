@@ -313,6 +313,32 @@ TEST_F(InputTest, TabMovesTheFocusRingAndEnterActsOnTheFocusedControl) {
   EXPECT_FALSE(app().keyboard_focus);
 }
 
+// The input method's candidate window goes where the focused field's caret is:
+// the search field at the top, the page-number field in the bubble at the bottom.
+TEST_F(InputTest, TheInputMethodIsToldTheFocusedFieldsCaret) {
+  EXPECT_FALSE(app().ime_cursor_rect());
+  key(U'f', velyn_ui::kModCtrl);
+  harness_->send(velyn_ui::TextCommit{"velyn"});
+  harness_->frame();
+  const auto search = app().ime_cursor_rect();
+  ASSERT_TRUE(search);
+  EXPECT_LT(search->y1, 150);
+  EXPECT_GT(search->height(), 4);
+  named(velyn_ui::Key::Escape);
+
+  key(U'g', velyn_ui::kModCtrl);
+  harness_->send(velyn_ui::TextCommit{"2"});
+  harness_->frame();
+  const auto jump = app().ime_cursor_rect();
+  ASSERT_TRUE(jump);
+  EXPECT_GT(jump->y0, 800 - 80);  // in the bubble, near the window's bottom edge
+  const auto bubble_field = app().page_jump.field->rect();
+  EXPECT_TRUE(jump->x0 >= bubble_field.x0 && jump->x1 <= bubble_field.x1 + 1) << jump->x0 << " " << jump->x1;
+  named(velyn_ui::Key::Escape);
+  harness_->frame();
+  EXPECT_FALSE(app().ime_cursor_rect());
+}
+
 // Pages shown from their blocks have text too: selection and copy work on the sample.
 TEST_F(InputTest, TheSamplesPagesHaveTextToSelectAndCopy) {
   harness_->frame();

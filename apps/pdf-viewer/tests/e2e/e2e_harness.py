@@ -37,6 +37,8 @@ QUICK = 5.0  # seconds the viewer gets to show the outcome of one input
 SANITIZED_TIME_SCALE = 4.0  # how much longer every wait is for a viewer built with sanitizers
 WORKSPACE_ID = "6f1d2c9e-4b7a-4e35-9a61-2d8c0b5f7e13"
 WINDOW_TITLE = "PDF Viewer"
+SAVE_TITLE = "Save annotated PDF"
+IMPORT_TITLE = "Import pages from a PDF or image"
 
 # Colours of the viewer's light theme that the pixel searches lean on.
 CANVAS_GREY = (241, 242, 245)
@@ -872,6 +874,58 @@ class Journey:
             self.wait_until(lambda: "first frame" in viewer.log_text(), 10, f"{label}: 'first frame' in its log")
         self.log(f"{label}: window {wid} at ({viewer.x},{viewer.y}) {viewer.width}x{viewer.height}")
         return viewer
+
+    # -- file choosers (GTK's own: no desktop portal answers on the journey's private bus)
+    def wait_dialog(self, title, opened_by):
+        """Sends the keys or click `opened_by`, then waits for a new window titled `title`
+        (an earlier chooser's window may linger while GTK takes it down)."""
+        known = set(self.find_windows(".*"))
+        opened_by()
+        wid = self.wait_until(lambda: next((w for w in self.find_windows(title) if w not in known), None), 8,
+                              f"a new window titled {title!r}")
+        self.xdo("windowfocus", "--sync", wid)
+        self.ok(f"a file chooser titled {title!r} opened (window {wid})")
+        return wid
+
+    def answer_chooser(self, wid, path, location_entry):
+        """Types `path` into the chooser and accepts it with Enter; then waits for the dialog to
+        close — all without touching the mouse."""
+        if location_entry:
+            self.xdo("key", "ctrl+l")
+            time.sleep(0.3 * self.time_scale)  # keys typed before the location entry shows go elsewhere
+        self.xdo("key", "ctrl+a")
+        self.xdo("type", "--delay", 20, path)
+        time.sleep(0.5 * self.time_scale)  # the entry completes file names as they are typed; let it settle
+        # An Enter that lands while the completion popup is up only takes the
+        # completion, as it would for a person, who presses Enter again.
+        for attempt in range(3):
+            self.xdo("key", "Return")
+            try:
+                self.wait_until(lambda: not self.window_shown(wid), 2.5, "the file chooser to close after Enter")
+                return
+            except Failure:
+                if attempt == 2:
+                    raise
+
+    def save_through_chooser(self, viewer, path):
+        """Ctrl+S in `viewer`, then `path` typed into the save chooser."""
+        wid = self.wait_dialog(SAVE_TITLE, lambda: viewer.key("ctrl+s"))
+        self.answer_chooser(wid, path, location_entry=False)
+
+    def import_through_rail(self, viewer, path):
+        """The page rail's 'Add pages' button (the rail shown first if needed), then `path`
+        typed into the import chooser."""
+        shot = viewer.shot()
+        rail = rail_rect(shot)
+        if rail is None:
+            viewer.click(29, 28)  # the first toolbar button shows the page rail
+            rail = self.wait_until(lambda: rail_rect(viewer.shot()), QUICK, "the page rail")
+            shot = viewer.shot()
+        rows = [r for r in text_rows(shot, (rail[0] + 8, rail[3] - 80, rail[2] - 8, rail[3])) if r[1] - r[0] >= 6]
+        self.check(rows, "no 'Add pages' button at the bottom of the page rail")
+        button = ((rail[0] + rail[2]) // 2, (rows[-1][0] + rows[-1][1]) // 2)
+        wid = self.wait_dialog(IMPORT_TITLE, lambda: viewer.click(*button))
+        self.answer_chooser(wid, path, location_entry=True)
 
     def review(self, pdf_path):
         """The shared review of pdf_path as review-dump prints it."""

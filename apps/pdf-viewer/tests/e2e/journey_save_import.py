@@ -9,7 +9,6 @@ leaves no private directory behind."""
 import os
 import signal
 import sys
-import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e_harness as h  # noqa: E402
@@ -21,43 +20,6 @@ PAGES = [
 FILLER_PAGES = 2000
 FILLER_PAGES_SANITIZED = 100  # a sanitizer build seeds 2000 pages' plan far too slowly for the journey
 IMAGE_COLOUR = (40, 170, 90)
-SAVE_TITLE = "Save annotated PDF"
-IMPORT_TITLE = "Import pages from a PDF or image"
-
-
-def wait_dialog(j, title, opened_by):
-    """Sends the keys or click `opened_by`, then waits for a new window titled `title`
-    (an earlier chooser's window may linger while GTK takes it down)."""
-    known = set(j.find_windows(".*"))
-    opened_by()
-    wid = j.wait_until(lambda: next((w for w in j.find_windows(title) if w not in known), None), 8,
-                       f"a new window titled {title!r}")
-    j.xdo("windowfocus", "--sync", wid)
-    j.ok(f"a file chooser titled {title!r} opened (window {wid})")
-    return wid
-
-
-def answer(j, wid, path, location_entry):
-    """Types `path` into the chooser and accepts it with Enter; then waits for the dialog to
-    close — all without touching the mouse."""
-    if location_entry:
-        j.xdo("key", "ctrl+l")
-        time.sleep(0.3 * j.time_scale)  # keys typed before the location entry shows go elsewhere
-    j.xdo("key", "ctrl+a")
-    j.xdo("type", "--delay", 20, path)
-    time.sleep(0.5 * j.time_scale)  # the entry completes file names as they are typed; let it settle
-    # An Enter that lands while the completion popup is up only takes the
-    # completion, as it would for a person, who presses Enter again.
-    for attempt in range(3):
-        j.xdo("key", "Return")
-        try:
-            j.wait_until(lambda: not j.window_shown(wid), 2.5, "the file chooser to close after Enter")
-            return
-        except h.Failure:
-            if attempt == 2:
-                raise
-
-
 def is_image_page(shot, page):
     px = shot.pixel(int(page.x0 + page.w / 2), int((page.y0 + page.y1) / 2))
     return all(abs(a - b) <= 12 for a, b in zip(px, IMAGE_COLOUR))
@@ -87,9 +49,9 @@ def run(j):
     v.key("1")
 
     # Save: Ctrl+S, the chooser, a typed path, Enter; no pointer motion after that.
-    wid = wait_dialog(j, SAVE_TITLE, lambda: v.key("ctrl+s"))
+    wid = j.wait_dialog(h.SAVE_TITLE, lambda: v.key("ctrl+s"))
     start = j.pointer()
-    answer(j, wid, out, location_entry=False)
+    j.answer_chooser(wid, out, location_entry=False)
     j.wait_until(lambda: os.path.exists(out) and os.path.getsize(out) > 0, 10,
                  f"the saved file at {out} (the mouse was not moved)")
     j.check(j.pointer() == start, "the journey moved the pointer while waiting for the save")
@@ -111,9 +73,9 @@ def run(j):
     rows = [r for r in h.text_rows(shot, (rail[0] + 8, rail[3] - 80, rail[2] - 8, rail[3])) if r[1] - r[0] >= 6]
     j.check(rows, "no 'Add pages' button at the bottom of the page rail")
     j.check(not any(is_image_page(shot, p) for p in h.find_pages(shot)), "an image page shows before the import")
-    wid = wait_dialog(j, IMPORT_TITLE, lambda: v.click((rail[0] + rail[2]) // 2, (rows[-1][0] + rows[-1][1]) // 2))
+    wid = j.wait_dialog(h.IMPORT_TITLE, lambda: v.click((rail[0] + rail[2]) // 2, (rows[-1][0] + rows[-1][1]) // 2))
     start = j.pointer()
-    answer(j, wid, png, location_entry=True)
+    j.answer_chooser(wid, png, location_entry=True)
 
     def imported():
         shot = v.shot()
@@ -140,8 +102,8 @@ def run(j):
     folder = os.path.dirname(second)
     private = lambda: [n for n in os.listdir(folder) if n.startswith(".")]
     v.focus()
-    wid = wait_dialog(j, SAVE_TITLE, lambda: v.key("ctrl+s"))
-    answer(j, wid, second, location_entry=False)
+    wid = j.wait_dialog(h.SAVE_TITLE, lambda: v.key("ctrl+s"))
+    j.answer_chooser(wid, second, location_entry=False)
     j.wait_until(private, 10, "the save's private directory beside the destination", interval=0.01)
     pid = int(j.xdo("getwindowpid", v.wid).split()[0])
     os.kill(pid, signal.SIGTERM)

@@ -72,6 +72,10 @@ class Widget {
   [[nodiscard]] virtual std::optional<record::Record> desired_record() const;
   // True while an animation or a requested redraw wants another frame soon.
   [[nodiscard]] virtual bool needs_frame() const { return false; }
+  // Seconds after the frame just drawn at which the widget wants one more
+  // frame although no input or wake-up comes (a retry falls due, content it
+  // waits for may have arrived); none: no such wish. Asked after every frame.
+  [[nodiscard]] virtual std::optional<double> frame_due_in() const { return std::nullopt; }
   // True while the widget waits for something (a document, a raster) that
   // will change what it shows; headless captures wait until this clears.
   [[nodiscard]] virtual bool busy() const { return false; }

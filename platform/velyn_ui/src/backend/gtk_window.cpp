@@ -39,6 +39,7 @@ struct WindowState {
   GtkIMContext* im = nullptr;
   GtkGesture* zoom = nullptr;
   guint tick_id = 0;
+  guint due_id = 0;  // the one-shot timeout of the widget's frame_due_in()
   double last_zoom_scale = 1.0;
   bool quitting = false;
   bool drew = false;
@@ -162,6 +163,21 @@ gboolean on_tick(GtkWidget* area, GdkFrameClock*, gpointer data) {
   return G_SOURCE_CONTINUE;
 }
 
+gboolean on_due(gpointer data) {
+  auto* st = static_cast<WindowState*>(data);
+  st->due_id = 0;
+  if (!st->quitting) gtk_widget_queue_draw(st->area);
+  return G_SOURCE_REMOVE;
+}
+
+void cancel_due(WindowState* st) {
+  if (st->due_id == 0) return;
+  g_source_remove(st->due_id);
+  st->due_id = 0;
+}
+
+// Frames every display refresh while the widget wants them; otherwise one
+// frame when its due time comes, and none until then.
 void update_ticking(WindowState* st) {
   if (st->quitting) return;
   const bool wanted = st->driver->wants_frames();
@@ -170,6 +186,13 @@ void update_ticking(WindowState* st) {
   } else if (!wanted && st->tick_id != 0) {
     gtk_widget_remove_tick_callback(st->area, st->tick_id);
     st->tick_id = 0;
+  }
+  cancel_due(st);
+  if (wanted) return;
+  if (const auto due = st->driver->widget().frame_due_in()) {
+    constexpr double kMaxDueSeconds = 3600;
+    const auto ms = static_cast<guint>(std::lround(std::clamp(*due, 0.0, kMaxDueSeconds) * 1000));
+    st->due_id = g_timeout_add(ms, on_due, st);
   }
 }
 
@@ -471,6 +494,7 @@ velyn::Result<void> run_window(FrameDriver& driver, const WindowOptions& options
 
   gtk_main();
 
+  cancel_due(&st);
   if (poll_id) g_source_remove(poll_id);
   if (monitor) g_object_unref(monitor);
   g_source_remove(term_id);
