@@ -1,7 +1,7 @@
 // The review model at scale: a shared document with 10,000 annotations, 2,000
 // comments with 3 replies each and 200 signatures. Prints the time of one full
-// read and of one dispatched AddAnnotation (encode, apply, commit, append to an
-// SQLite room).
+// read, of one dispatched AddAnnotation (apply, commit, append to an SQLite
+// room) and of a five-line highlight as one gesture against five dispatches.
 #include <algorithm>
 #include <chrono>
 #include <ctime>
@@ -30,6 +30,7 @@ constexpr int kRepliesPerComment = 3;
 constexpr int kSignatures = 200;
 constexpr int kReadRounds = 20;
 constexpr int kDispatches = 500;
+constexpr int kGestureRounds = 10;
 
 void build(docstore::Document& doc) {
   auto txn = doc.begin();
@@ -124,12 +125,10 @@ int main() {
         const auto bytes = docstore::encode_change(copy);
         return (*room)->append_change(record, change, bytes);
       });
-  velyn_actions::ActionRegistry registry;
-  (void)register_viewer_actions(registry);
   const auto start = Clock::now();
   for (int i = 0; i < kDispatches; ++i) {
     auto outcome = dispatch_viewer_action(
-        registry, doc, transport, "bench",
+        doc, transport, "bench",
         A::AddAnnotation{"new-" + std::to_string(i), 3, AnnoGeom::Highlight{1, 2, 3, 4}, "yellow", "Ann"});
     if (!outcome) {
       std::fprintf(stderr, "dispatch: %s\n", outcome.error().text().c_str());
@@ -137,6 +136,38 @@ int main() {
     }
   }
   std::printf("BENCH apply_add_annotation %.1f us\n", ms_since(start) * 1000.0 / kDispatches);
+
+  // A highlight over five lines as the viewer makes it: one gesture, one
+  // change, one room append, one re-read of the review — against the same
+  // five annotations dispatched one by one, each followed by its re-read.
+  const auto five_lines = [](int round) {
+    std::vector<A> adds;
+    for (int line = 0; line < 5; ++line) {
+      adds.emplace_back(A::AddAnnotation{"line-" + std::to_string(round) + "-" + std::to_string(line), 4,
+                                         AnnoGeom::Highlight{72, 100.0 + 14 * line, 300, 12}, "yellow", "Ann"});
+    }
+    return adds;
+  };
+  double gesture_us = 1e12, separate_us = 1e12;
+  for (int round = 0; round < kGestureRounds; ++round) {
+    const auto gesture = five_lines(2 * round);
+    auto started = Clock::now();
+    if (!dispatch_viewer_actions(doc, transport, "bench", gesture)) return 1;
+    sink += read_review_model(doc).annotations.size();
+    gesture_us = std::min(gesture_us, ms_since(started) * 1000.0);
+
+    const auto separate = five_lines(2 * round + 1);
+    started = Clock::now();
+    for (const A& add : separate) {
+      if (!dispatch_viewer_action(doc, transport, "bench", add)) return 1;
+      sink += read_review_model(doc).annotations.size();
+    }
+    separate_us = std::min(separate_us, ms_since(started) * 1000.0);
+  }
+  std::printf("BENCH gesture_5_lines_us %.0f us\n", gesture_us);
+  std::printf("BENCH five_dispatches_us %.0f us\n", separate_us);
+  std::printf("RATIO gesture_vs_five_dispatches %.3f\n", gesture_us / separate_us);
+  if (sink == 0) return 1;
   room->reset();
   std::error_code ec;
   std::filesystem::remove_all(dir, ec);

@@ -1,5 +1,7 @@
 #include "velyn_actions/executor.h"
 
+#include <algorithm>
+
 #include "velyn_actions/log.h"
 
 namespace velyn_actions::executor {
@@ -11,33 +13,45 @@ std::unexpected<ActionError> failed(ActionError error) {
   return std::unexpected(std::move(error));
 }
 
-DispatchResult dispatch(const ActionRegistry& registry, docstore::Document& document, const EncodedAction& action,
-                        Transport& transport, ActionContext context) {
-  auto typed = registry.decode(action);
-  if (!typed) return failed(std::move(typed.error()));
-
+DispatchResult apply_and_commit(docstore::Document& document, std::string_view kind,
+                                std::span<const TypedAction* const> actions, Transport& transport,
+                                ActionContext context) {
   DispatchOutcome outcome;
-  outcome.kind = action.kind;
-  outcome.description = (*typed)->describe();
+  outcome.kind = std::string(kind);
+  for (const TypedAction* action : actions) {
+    if (!outcome.description.empty()) outcome.description += "; ";
+    outcome.description += action->describe();
+  }
   outcome.context = std::move(context);
   outcome.heads_before = document.heads();
 
   auto txn = document.begin();
-  if (auto applied = (*typed)->apply(txn); !applied) {
-    txn.rollback();
-    return failed(ActionError{ActionErrorKind::Apply, action.kind, applied.error().message});
+  for (const TypedAction* action : actions) {
+    if (auto applied = action->apply(txn); !applied) {
+      txn.rollback();
+      return failed(ActionError{ActionErrorKind::Apply, std::string(kind), applied.error().message});
+    }
   }
   std::optional<docstore::Change> change = txn.commit();
   outcome.heads_after = document.heads();
   if (!change) return outcome;  // a no-op: nothing to commit or replicate
   outcome.change = change->hash;
 
-  if (!(*typed)->is_local_only()) {
+  const bool local_only = std::ranges::all_of(actions, [](const TypedAction* a) { return a->is_local_only(); });
+  if (!local_only) {
     if (auto sent = transport.replicate(document, *change); !sent)
-      return failed(ActionError{ActionErrorKind::Replicate, action.kind, sent.error().message});
+      return failed(ActionError{ActionErrorKind::Replicate, std::string(kind), sent.error().message});
     outcome.replicated = true;
   }
   return outcome;
+}
+
+DispatchResult dispatch(const ActionRegistry& registry, docstore::Document& document, const EncodedAction& action,
+                        Transport& transport, ActionContext context) {
+  auto typed = registry.decode(action);
+  if (!typed) return failed(std::move(typed.error()));
+  const TypedAction* one[] = {typed->get()};
+  return apply_and_commit(document, action.kind, one, transport, std::move(context));
 }
 
 }  // namespace
@@ -53,6 +67,12 @@ DispatchResult dispatch_by_with_context(const ActionRegistry& registry, docstore
   ActionContext full = context;
   if (full.label.empty()) full.label = context::label_for_json(action.json);
   return dispatch(registry, document, action, transport, std::move(full));
+}
+
+DispatchResult dispatch_typed(docstore::Document& document, std::string_view kind,
+                              std::span<const TypedAction* const> actions, Transport& transport,
+                              ActionContext context) {
+  return apply_and_commit(document, kind, actions, transport, std::move(context));
 }
 
 }  // namespace velyn_actions::executor

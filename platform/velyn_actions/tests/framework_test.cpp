@@ -122,5 +122,31 @@ TEST_F(Executor, SinkReceivesTheCommittedChange) {
   EXPECT_EQ(doc.heads(), seen);
 }
 
+// One gesture of several typed actions: one transaction, one change, one
+// hand-over to the transport; any failure leaves nothing behind.
+TEST_F(Executor, TypedBatchIsOneChangeOrNothing) {
+  docstore::Document doc;
+  LocalTransport transport;
+  const PutAction first("\"a\""), second("\"b\""), refused("fail"), local("local");
+  const TypedAction* both[] = {&first, &second};
+  auto outcome = executor::dispatch_typed(doc, "test.put", both, transport, ActionContext{});
+  ASSERT_TRUE(outcome);
+  EXPECT_EQ(doc.change_count(), 1u);
+  EXPECT_EQ(transport.pending_count(), 1u);
+  EXPECT_EQ(outcome->description, "Put \"a\"; Put \"b\"");
+  EXPECT_EQ(*doc.get(docstore::ObjId::root(), "key")->as_string(), "\"b\"");
+
+  const TypedAction* failing[] = {&first, &refused};
+  EXPECT_FALSE(executor::dispatch_typed(doc, "test.put", failing, transport, ActionContext{}));
+  EXPECT_EQ(doc.change_count(), 1u);
+  EXPECT_EQ(transport.pending_count(), 1u);
+
+  // Replicated unless every action is local-only.
+  const TypedAction* mixed[] = {&local, &first};
+  ASSERT_TRUE(executor::dispatch_typed(doc, "test.put", mixed, transport, ActionContext{})->replicated);
+  const TypedAction* only_local[] = {&local};
+  EXPECT_FALSE(executor::dispatch_typed(doc, "test.put", only_local, transport, ActionContext{})->replicated);
+}
+
 }  // namespace
 }  // namespace velyn_actions

@@ -267,6 +267,44 @@ velyn::Result<std::string> write_json(const T& value) {
   return w.take();
 }
 
+// ---- checking: what writing would refuse, found without writing ---------------
+
+template <class T>
+bool texts_valid(const T& value);
+
+struct FieldChecker {
+  bool ok = true;
+  template <class T>
+  void operator()(std::string_view, const T& value) {
+    ok = ok && texts_valid(value);
+  }
+};
+
+template <class T>
+bool texts_valid(const T& value) {
+  if constexpr (std::is_same_v<T, std::string>) {
+    return is_valid_utf8(value);
+  } else if constexpr (std::is_arithmetic_v<T> || std::is_same_v<T, Point>) {
+    return true;
+  } else if constexpr (IsOptional<T>::value) {
+    return !value || texts_valid(*value);
+  } else if constexpr (IsVector<T>::value) {
+    return std::ranges::all_of(value, [](const auto& item) { return texts_valid(item); });
+  } else if constexpr (Tagged<T>) {
+    return std::visit(
+        [](const auto& alt) {
+          FieldChecker checker;
+          if constexpr (!std::is_empty_v<std::remove_cvref_t<decltype(alt)>>) visit_fields(alt, checker);
+          return checker.ok;
+        },
+        value.value);
+  } else {
+    FieldChecker checker;
+    visit_fields(value, checker);
+    return checker.ok;
+  }
+}
+
 // ---- parsing -------------------------------------------------------------------
 
 // Builds the tree like nlohmann's own DOM parser, but refuses a member name that
@@ -499,6 +537,11 @@ std::expected<velyn_actions::EncodedAction, velyn_actions::ActionError> encode_a
   auto text = write_json(action);
   if (!text) return std::unexpected(velyn_actions::encode_error(kViewerActionKind, text.error().message));
   return velyn_actions::EncodedAction{std::string(kViewerActionKind), std::move(*text)};
+}
+
+std::expected<void, velyn_actions::ActionError> check_action_texts(const PdfViewerAction& action) {
+  if (texts_valid(action)) return {};
+  return std::unexpected(velyn_actions::encode_error(kViewerActionKind, std::string(kInvalidUtf8Text)));
 }
 
 std::expected<velyn_actions::EncodedAction, velyn_actions::ActionError> encode_operation(

@@ -26,6 +26,9 @@ inline constexpr std::size_t kMaxJsonDepth = 32;
 // Fails only for text that is not valid UTF-8, which JSON cannot carry.
 [[nodiscard]] std::expected<velyn_actions::EncodedAction, velyn_actions::ActionError> encode_action(
     const PdfViewerAction& action);
+// What encode_action would refuse, found without writing JSON: an action
+// applied in this process must be one that could cross to another.
+[[nodiscard]] std::expected<void, velyn_actions::ActionError> check_action_texts(const PdfViewerAction& action);
 [[nodiscard]] std::expected<velyn_actions::EncodedAction, velyn_actions::ActionError> encode_operation(
     const PdfOperation& operation);
 

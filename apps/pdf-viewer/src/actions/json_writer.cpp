@@ -97,7 +97,7 @@ void JsonWriter::string(std::string_view text) {
 
 void JsonWriter::write_escaped(std::string_view text) {
   if (!is_valid_utf8(text)) {
-    if (!failed_) failure_ = "text is not valid UTF-8";
+    if (!failed_) failure_ = std::string(kInvalidUtf8Text);
     failed_ = true;
   }
   out_ += '"';

@@ -6,10 +6,8 @@
 
 namespace pdf_actions {
 
-std::string ViewerTypedAction::describe() const {
-  auto encoded = encode_action(action_);
-  return encoded ? encoded->json : std::string(action_.variant_name());
-}
+// Logs name the variant; the JSON form is written only where an action leaves the process.
+std::string ViewerTypedAction::describe() const { return std::string(action_.variant_name()); }
 
 velyn::Result<void> ViewerTypedAction::apply(docstore::Transaction& txn) const {
   apply_action(txn, action_);
@@ -32,18 +30,25 @@ velyn_actions::ActionContext dispatch_context(std::string_view app_id, const Pdf
                                       velyn_actions::context::humanize_identifier(action.variant_name())};
 }
 
-velyn_actions::DispatchResult dispatch_viewer_action(const velyn_actions::ActionRegistry& registry,
-                                                     docstore::Document& document,
-                                                     velyn_actions::Transport& transport, std::string_view app_id,
-                                                     const PdfViewerAction& action) {
-  auto encoded = encode_action(action);
-  if (!encoded) {
-    velyn_actions::log::write(velyn_actions::log::Level::Warning, velyn_actions::kDispatchFailedMessage,
-                              encoded.error().text());
-    return std::unexpected(std::move(encoded.error()));
+velyn_actions::DispatchResult dispatch_viewer_actions(docstore::Document& document,
+                                                      velyn_actions::Transport& transport, std::string_view app_id,
+                                                      std::span<const PdfViewerAction> actions) {
+  std::vector<ViewerTypedAction> typed;
+  typed.reserve(actions.size());
+  for (const PdfViewerAction& action : actions) {
+    if (auto checked = check_action_texts(action); !checked) {
+      velyn_actions::log::write(velyn_actions::log::Level::Warning, velyn_actions::kDispatchFailedMessage,
+                                checked.error().text());
+      return std::unexpected(std::move(checked.error()));
+    }
+    typed.emplace_back(action);
   }
-  return velyn_actions::executor::dispatch_by_with_context(registry, document, *encoded, transport,
-                                                           dispatch_context(app_id, action));
+  std::vector<const velyn_actions::TypedAction*> pointers;
+  pointers.reserve(typed.size());
+  for (const auto& t : typed) pointers.push_back(&t);
+  const auto context = actions.empty() ? velyn_actions::ActionContext{std::string(app_id), std::string(kAppTitle), ""}
+                                       : dispatch_context(app_id, actions.front());
+  return velyn_actions::executor::dispatch_typed(document, kViewerActionKind, pointers, transport, context);
 }
 
 }  // namespace pdf_actions

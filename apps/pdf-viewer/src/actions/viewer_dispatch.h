@@ -2,6 +2,7 @@
 // The viewer's actions inside the action framework: the decoder registered for
 // "pdf_viewer.action", its typed action, and the context of a dispatch.
 #include <expected>
+#include <span>
 #include <string_view>
 
 #include "actions/viewer_action.h"
@@ -35,10 +36,17 @@ velyn::Result<void> register_viewer_actions(velyn_actions::ActionRegistry& regis
 // "Add annotation".
 [[nodiscard]] velyn_actions::ActionContext dispatch_context(std::string_view app_id, const PdfViewerAction& action);
 
-// Encodes and dispatches one action with its context.
-velyn_actions::DispatchResult dispatch_viewer_action(const velyn_actions::ActionRegistry& registry,
-                                                     docstore::Document& document,
-                                                     velyn_actions::Transport& transport,
-                                                     std::string_view app_id, const PdfViewerAction& action);
+// One gesture's actions, typed as they are (no JSON on the way), applied in
+// order and committed as one change with the context of the first action.
+// Actions whose text JSON could not carry are refused before anything is
+// written, so every change this process makes can cross to another.
+velyn_actions::DispatchResult dispatch_viewer_actions(docstore::Document& document,
+                                                      velyn_actions::Transport& transport, std::string_view app_id,
+                                                      std::span<const PdfViewerAction> actions);
+inline velyn_actions::DispatchResult dispatch_viewer_action(docstore::Document& document,
+                                                            velyn_actions::Transport& transport,
+                                                            std::string_view app_id, const PdfViewerAction& action) {
+  return dispatch_viewer_actions(document, transport, app_id, std::span(&action, 1));
+}
 
 }  // namespace pdf_actions

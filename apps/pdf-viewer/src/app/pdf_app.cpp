@@ -114,16 +114,15 @@ void PdfApp::record_open_failure(const std::string& path, const std::string& err
 
 // ---- actions and text --------------------------------------------------------
 
-bool PdfApp::dispatch_action(docstore::Document& document, velyn_ui::FrameContext& ctx,
-                             const pdf_actions::PdfViewerAction& action) {
+bool PdfApp::dispatch_actions(docstore::Document& document, velyn_ui::FrameContext& ctx,
+                              std::span<const pdf_actions::PdfViewerAction> actions) {
   velyn_ui::action_host::ActionHost* host = ctx.services ? ctx.services->actions() : nullptr;
   if (!host) {
     velyn_actions::log::write(velyn_actions::log::Level::Warning, velyn_actions::kDispatchFailedMessage,
                               "no action host");
     return false;
   }
-  auto outcome =
-      pdf_actions::dispatch_viewer_action(host->registry(), document, host->transport(), kApplicationId, action);
+  auto outcome = pdf_actions::dispatch_viewer_actions(document, host->transport(), kApplicationId, actions);
   if (!outcome) return false;  // the executor logged it; the document is unchanged
   last_outcome = std::move(*outcome);
   // Show the change in this frame: the plan and the markup are read back now.

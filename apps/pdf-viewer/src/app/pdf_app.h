@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -282,11 +283,16 @@ struct PdfApp final : velyn_ui::Widget {
   enum class CloseTiming { Now, AfterSave };
   CloseTiming request_close(double now);
 
-  // Dispatches an action made by this viewer's input through the host's
-  // action path, then reads the review model back at once. False when it
-  // failed (logged as "action dispatch failed"; nothing else changes).
+  // Dispatches the actions of one gesture of this viewer's input as one
+  // change through the host's transport, then reads the review model back
+  // once. False when it failed (logged as "action dispatch failed"; nothing
+  // else changes).
+  bool dispatch_actions(docstore::Document& document, velyn_ui::FrameContext& ctx,
+                        std::span<const pdf_actions::PdfViewerAction> actions);
   bool dispatch_action(docstore::Document& document, velyn_ui::FrameContext& ctx,
-                       const pdf_actions::PdfViewerAction& action);
+                       const pdf_actions::PdfViewerAction& action) {
+    return dispatch_actions(document, ctx, std::span(&action, 1));
+  }
   // Turns what the page rail queued into navigation and plan actions.
   void apply_rail_outcomes(docstore::Document& document, velyn_ui::FrameContext& ctx);
 

@@ -122,7 +122,8 @@ void create_note(PdfApp& app, docstore::Document& document, velyn_ui::FrameConte
 
 void add_highlights(PdfApp& app, docstore::Document& document, velyn_ui::FrameContext& ctx, std::uint64_t page,
                     const std::vector<PageRect>& rects, pa::Swatch swatch) {
-  std::optional<std::string> last;
+  // One annotation per line, all of them one gesture: one change.
+  std::vector<PdfViewerAction> adds;
   for (const auto& r : rects) {
     PdfViewerAction::AddAnnotation add;
     add.id = pa::new_uuid();
@@ -130,10 +131,11 @@ void add_highlights(PdfApp& app, docstore::Document& document, velyn_ui::FrameCo
     add.geom = pa::AnnoGeom::Highlight{r.x, r.y, r.w, r.h};
     add.color = std::string(pa::swatch_name(swatch));
     add.author = app.local_author;
-    const std::string id = add.id;
-    if (app.dispatch_action(document, ctx, add)) last = id;
+    adds.emplace_back(std::move(add));
   }
-  if (last) select_annotation(app, *last);
+  if (adds.empty()) return;
+  const std::string last = std::get<PdfViewerAction::AddAnnotation>(adds.back().value).id;
+  if (app.dispatch_actions(document, ctx, adds)) select_annotation(app, last);
 }
 
 const source::TextLayer* layer_of(const PdfApp& app, std::uint64_t page) {

@@ -30,7 +30,7 @@ class Dispatch : public ::testing::Test {
 TEST_F(Dispatch, AppliesCommitsOneChangeAndReplicatesIt) {
   Document doc;
   LocalTransport transport;
-  auto outcome = dispatch_viewer_action(registry, doc, transport, "dev.test.viewer",
+  auto outcome = dispatch_viewer_action(doc, transport, "dev.test.viewer",
                                         A::AddAnnotation{"h", 1, AnnoGeom::Highlight{1, 2, 3, 4}, "green", "Ann"});
   ASSERT_TRUE(outcome) << outcome.error().text();
   EXPECT_EQ(outcome->context, (velyn_actions::ActionContext{"dev.test.viewer", "PDF Viewer", "Add annotation"}));
@@ -43,14 +43,37 @@ TEST_F(Dispatch, AppliesCommitsOneChangeAndReplicatesIt) {
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0].hash, *outcome->change);
   EXPECT_EQ(read_annotations(doc).size(), 1u);
-  EXPECT_TRUE(outcome->description.starts_with(R"({"AddAnnotation":)"));
+  EXPECT_EQ(outcome->description, "AddAnnotation");
   EXPECT_TRUE(logged.empty());
+}
+
+// A highlight over several lines is one gesture: one change, one hand-over;
+// one bad action in it leaves nothing written.
+TEST_F(Dispatch, AGestureOfSeveralActionsIsOneChangeOrNothing) {
+  Document doc;
+  LocalTransport transport;
+  std::vector<PdfViewerAction> lines;
+  for (int i = 0; i < 5; ++i) {
+    lines.emplace_back(A::AddAnnotation{"line-" + std::to_string(i), 1, AnnoGeom::Highlight{10, 20.0 + 14 * i, 200, 12},
+                                        "yellow", "Ann"});
+  }
+  auto outcome = dispatch_viewer_actions(doc, transport, "app", lines);
+  ASSERT_TRUE(outcome) << outcome.error().text();
+  EXPECT_EQ(outcome->context.label, "Add annotation");
+  EXPECT_EQ(doc.change_count(), 1u);
+  EXPECT_EQ(transport.take_pending().size(), 1u);
+  EXPECT_EQ(read_annotations(doc).size(), 5u);
+
+  lines.back() = A::AddAnnotation{"bad", 1, AnnoGeom::Highlight{1, 2, 3, 4}, "yellow", "\xff"};
+  EXPECT_FALSE(dispatch_viewer_actions(doc, transport, "app", lines));
+  EXPECT_EQ(doc.change_count(), 1u);
+  EXPECT_EQ(read_annotations(doc).size(), 5u);
 }
 
 TEST_F(Dispatch, ANoOpCommitsNothing) {
   Document doc;
   LocalTransport transport;
-  auto outcome = dispatch_viewer_action(registry, doc, transport, "app", A::DeleteAnnotation{"missing"});
+  auto outcome = dispatch_viewer_action(doc, transport, "app", A::DeleteAnnotation{"missing"});
   ASSERT_TRUE(outcome);
   EXPECT_FALSE(outcome->change);
   EXPECT_EQ(transport.pending_count(), 0u);
@@ -83,7 +106,7 @@ TEST_F(Dispatch, FailuresAreLoggedAndChangeNothing) {
 TEST_F(Dispatch, EncodeFailureIsLoggedBeforeAnythingIsWritten) {
   Document doc;
   LocalTransport transport;
-  auto outcome = dispatch_viewer_action(registry, doc, transport, "app", A::DeleteAnnotation{"\xc3"});
+  auto outcome = dispatch_viewer_action(doc, transport, "app", A::DeleteAnnotation{"\xc3"});
   ASSERT_FALSE(outcome);
   EXPECT_EQ(outcome.error().reason, velyn_actions::ActionErrorKind::Encode);
   EXPECT_EQ(doc.change_count(), 0u);
@@ -95,9 +118,9 @@ TEST_F(Dispatch, TransportFailureIsReported) {
   LocalTransport broken([](const Document&, const docstore::Change&) -> velyn::Result<void> {
     return velyn::fail("room is read-only");
   });
-  auto outcome = dispatch_viewer_action(registry, doc, broken, "app", A::DeleteSignature{"x"});
+  auto outcome = dispatch_viewer_action(doc, broken, "app", A::DeleteSignature{"x"});
   EXPECT_TRUE(outcome);  // a no-op never reaches the transport
-  outcome = dispatch_viewer_action(registry, doc, broken, "app",
+  outcome = dispatch_viewer_action(doc, broken, "app",
                                    A::AddSignature{"s", 1, 0, 0, 1, 1, "", "", std::nullopt});
   ASSERT_FALSE(outcome);
   EXPECT_EQ(outcome.error().text(), "replicating pdf_viewer.action: room is read-only");
@@ -115,7 +138,7 @@ class TwoReplicas : public Dispatch {
   }
   void on(Document& doc, const PdfViewerAction& action) {
     LocalTransport& t = &doc == &left ? to_right : to_left;
-    ASSERT_TRUE(dispatch_viewer_action(registry, doc, t, "app", action));
+    ASSERT_TRUE(dispatch_viewer_action(doc, t, "app", action));
   }
   void exchange() {
     // The seed was not dispatched; hand over whole histories too.

@@ -88,7 +88,7 @@ TEST(TwoProcessWriter, Run) {
   const pdf_actions::PdfViewerAction add{pdf_actions::PdfViewerAction::AddAnnotation{
       std::string(kHighlightId), 1,
       pdf_actions::AnnoGeom::Highlight{kHighlightX, kHighlightY, kHighlightW, kHighlightH}, "yellow", "Writer"}};
-  auto outcome = pdf_actions::dispatch_viewer_action(host.registry(), document->get(), host.transport(),
+  auto outcome = pdf_actions::dispatch_viewer_action(document->get(), host.transport(),
                                                      pdf_app::kApplicationId, add);
   ASSERT_TRUE(outcome) << outcome.error().text();
   EXPECT_TRUE(outcome->replicated);

@@ -489,26 +489,18 @@ TEST_F(ViewerTest, AFailedDispatchChangesNothing) {
   auto& doc = bound_document();
   frame(&doc);
   const auto changes = doc.change_count();
-  velyn_ui::action_host::ActionHost empty(nullptr, {});
-  class NoDecoder final : public velyn_ui::FrameServices {
-   public:
-    NoDecoder(const velyn_ui::record::RecordSet& set, velyn_ui::action_host::ActionHost& host) : set_(set), host_(host) {}
-    const velyn_ui::record::RecordSet& records() const override { return set_; }
-    velyn_ui::action_host::ActionHost* actions() override { return &host_; }
-
-   private:
-    const velyn_ui::record::RecordSet& set_;
-    velyn_ui::action_host::ActionHost& host_;
-  } services(services_.set, empty);
-  velyn_ui::FrameContext ctx{text_, theme_, now_, &services};
-  const pdf_actions::PdfViewerAction del{pdf_actions::PdfViewerAction::DeletePagePlan{"source-1"}};
-  EXPECT_FALSE(app_->dispatch_action(doc, ctx, del));
+  auto ctx = context();
+  // A gesture whose last action carries text no other instance could read
+  // (not UTF-8) is refused whole: the page delete before it is not applied.
+  const std::vector<pdf_actions::PdfViewerAction> gesture = {
+      pdf_actions::PdfViewerAction::DeletePagePlan{"source-1"},
+      pdf_actions::PdfViewerAction::AddAnnotation{"a", 1, pdf_actions::AnnoGeom::Highlight{1, 2, 3, 4}, "yellow",
+                                                  "\xff"}};
+  EXPECT_FALSE(app_->dispatch_actions(doc, ctx, gesture));
   EXPECT_EQ(doc.change_count(), changes);
   EXPECT_FALSE(app_->take_action_outcome());
   EXPECT_EQ(app_->plan.size(), 2u);
-  // The same action through the viewer's registry does change the plan.
-  auto good = context();
-  EXPECT_TRUE(app_->dispatch_action(doc, good, del));
+  EXPECT_TRUE(app_->dispatch_action(doc, ctx, gesture.front()));
   EXPECT_EQ(app_->plan.size(), 1u);
 }
 
