@@ -139,14 +139,18 @@ std::vector<PagePlanEntry> derive_page_plan(const Document& doc) {
   return out;
 }
 
+bool page_plan_seeded(const Document& doc) {
+  return std::ranges::any_of(root_objects(doc, keys::kMeta, docstore::ObjType::Map),
+                             [&](const ObjId& m) { return read_bool(doc, m, keys::kPagePlanSeeded) == true; });
+}
+
 void seed_page_plan(Transaction& txn, std::uint64_t page_count) {
   page_count = std::max<std::uint64_t>(page_count, 1);
   auto list = get_or_create_root_list(txn, keys::kPagePlan);
   auto meta = get_or_create_root_map(txn, keys::kMeta);
   if (!list || !meta) return;
   const Document& doc = txn.document();
-  for (const ObjId& m : root_objects(doc, keys::kMeta, docstore::ObjType::Map))
-    if (read_bool(doc, m, keys::kPagePlanSeeded) == true) return;
+  if (page_plan_seeded(doc)) return;
   const auto derived = derive_page_plan(doc);
   const bool seeded_elsewhere =
       std::any_of(derived.begin(), derived.end(), [](const PagePlanEntry& e) { return !e.imported; });

@@ -35,6 +35,8 @@ inline constexpr std::size_t kContentHashDigits = 64;
 // Seeds the plan with `page_count` (at least 1) source entries once per
 // document; entries imported before the seed stay in front.
 void seed_page_plan(docstore::Transaction& txn, std::uint64_t page_count);
+// Whether the plan was seeded (by this or any instance): seeding has nothing left to do.
+[[nodiscard]] bool page_plan_seeded(const docstore::Document& doc);
 
 void apply_duplicate_page_plan(docstore::Transaction& txn, const PdfViewerAction::DuplicatePagePlan& action);
 void apply_import_pages(docstore::Transaction& txn, const PdfViewerAction::ImportPages& action);

@@ -490,6 +490,22 @@ std::optional<FoundRecord> find_record(const Document& doc, std::string_view lis
   return found;
 }
 
+bool page_ids_missing(const Document& doc) {
+  std::optional<PagePositions> pages;  // derived only once a record without a page id turns up
+  bool missing = false;
+  for (std::string_view key : {keys::kAnnotations, keys::kComments, keys::kSignatures}) {
+    for_each_root_list_map(doc, key, [&](const ListElement&, const RecordView& r) {
+      if (missing || r.find("page-id")) return;
+      const auto page = r.integer("page").value_or(1);
+      if (page < 1) return;
+      if (!pages) pages.emplace(derive_page_plan(doc));
+      missing = pages->entry_id_at(static_cast<std::uint64_t>(page)).has_value();
+    });
+    if (missing) return true;
+  }
+  return false;
+}
+
 void backfill_page_ids(docstore::Transaction& txn) {
   const Document& doc = txn.document();
   const PagePositions pages(derive_page_plan(doc));

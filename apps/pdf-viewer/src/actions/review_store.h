@@ -151,5 +151,7 @@ void remove_elements(docstore::Transaction& txn, const std::vector<ListElement>&
 // Gives every annotation, comment and signature without "page-id" the id of
 // the entry displayed at its "page" (1 when missing), if there is one.
 void backfill_page_ids(docstore::Transaction& txn);
+// Whether backfill_page_ids would write anything.
+[[nodiscard]] bool page_ids_missing(const docstore::Document& doc);
 
 }  // namespace pdf_actions

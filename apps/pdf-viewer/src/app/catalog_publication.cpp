@@ -7,6 +7,7 @@
 #include "app/search_run.h"
 
 #include <algorithm>
+#include <span>
 #include <variant>
 
 namespace pdf_app {
@@ -22,6 +23,17 @@ constexpr std::uint64_t kFnvPrime = 0x100000001b3ull;
 void fnv(std::uint64_t& h, std::string_view bytes) {
   for (const unsigned char c : bytes) {
     h ^= c;
+    h *= kFnvPrime;
+  }
+}
+
+void fnv(std::uint64_t& h, std::span<const std::uint8_t> bytes) {
+  fnv(h, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+}
+
+void fnv_number(std::uint64_t& h, std::uint64_t value) {
+  for (int i = 0; i < 8; ++i) {
+    h ^= (value >> (8 * i)) & 0xff;
     h *= kFnvPrime;
   }
 }
@@ -194,6 +206,20 @@ namespace pdf_app {
 void refresh_catalog(PdfApp& app) {
   auto& pub = app.catalog;
   if (pub.unavailable || !app.document_loaded || !app.doc || !app.record || app.waiting_for_record) return;
+  // The key: generations of what the entries are made of, and the search as
+  // typed, hashed without building anything, so an unchanged frame costs
+  // a few comparisons and no allocation.
+  const std::size_t n = search_result_count(app);
+  std::uint64_t h = kFnvOffset;
+  fnv(h, app.record->id.bytes());
+  fnv(h, app.doc->document.title.empty() ? app.doc->file_name : app.doc->document.title);
+  fnv_number(h, app.plan_generation);
+  fnv_number(h, app.review_generation);
+  fnv(h, app.search.field.text());
+  fnv_number(h, (app.search.whole_word ? 1u : 0u) | (app.search.case_sensitive ? 2u : 0u));
+  for (std::size_t i = 0; i < n; ++i) fnv_number(h, search_result_page(app, i));
+  if (pub.published_key == h) return;
+
   CatalogSnapshot s;
   s.document_key = app.record->id.to_string();
   s.title = app.doc->document.title.empty() ? app.doc->file_name : app.doc->document.title;
@@ -202,19 +228,7 @@ void refresh_catalog(PdfApp& app) {
   s.review = app.review;
   s.query = app.search.field.text();
   s.options = {.whole_word = app.search.whole_word, .case_sensitive = app.search.case_sensitive};
-  const std::size_t n = search_result_count(app);
   for (std::size_t i = 0; i < n; ++i) s.match_pages.push_back(search_result_page(app, i));
-  // The key: everything the entries are made of, hashed.
-  std::uint64_t h = kFnvOffset;
-  fnv(h, s.document_key);
-  fnv(h, s.title);
-  for (const auto& p : s.pages) fnv(h, fmt::format("{}:{};", p.plan_id, p.source_page));
-  if (app.review_heads) {
-    for (const auto& head : *app.review_heads) fnv(h, head.to_string());
-  }
-  fnv(h, search_key(s.query, s.options));
-  for (const auto p : s.match_pages) fnv(h, fmt::format("{},", p));
-  if (pub.published_key == h) return;
   if (!pub.catalog) {
     auto opened = velyn_ui::search::SearchCatalog::open_for_application(kApplicationId);
     if (!opened) {

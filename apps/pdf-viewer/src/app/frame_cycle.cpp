@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "actions/document_upkeep.h"
 #include "actions/page_plan.h"
 #include "actions/review_store.h"
 #include "app/file_operations.h"
@@ -86,25 +87,41 @@ void PdfApp::update(docstore::Document& document, velyn_ui::FrameContext& ctx) {
 
   // 4. Demo content, considered once per viewer.
   if (demo_mode && !demo_considered && doc) {
-    auto txn = document.begin();
-    select_demo_note = seed_demo_content(txn, doc->document);
-    txn.commit();
+    const DemoContentAction demo(doc->document);
+    const velyn_actions::TypedAction* one[] = {&demo};
+    dispatch_typed(document, ctx, one);
+    select_demo_note = demo.seeded();
     demo_considered = true;
   }
 
-  // 5. Page plan, then 6. review model.
-  if (document_loaded) refresh_page_plan(document);
-  read_review(document);
+  // 5. Page plan, then 6. review model: read again only when the shared
+  // document changed; what the worker is told follows every frame.
+  reread(document, ctx);
+  if (document_loaded && doc->raster_document) send_plan_to_worker();
 
   // 7. Search catalogue, when what it shows changed.
   refresh_catalog(*this);
 }
 
+void PdfApp::reread(docstore::Document& document, velyn_ui::FrameContext& ctx) {
+  if (&document == read_document && document.change_count() == read_change_count) return;
+  // Writes the document needs once (seeding, page ids) go out as a change of
+  // their own; a read finds whether there are any, so most frames write nothing.
+  if (document_loaded && pdf_actions::needs_upkeep(document)) {
+    const pdf_actions::UpkeepAction upkeep(doc->source_page_count);
+    const velyn_actions::TypedAction* one[] = {&upkeep};
+    dispatch_typed(document, ctx, one);
+  }
+  read_document = &document;
+  read_change_count = document.change_count();
+  if (document_loaded) derive_plan(document);
+  read_review(document);
+}
+
 void PdfApp::read_review(const docstore::Document& document) {
-  auto heads = document.heads();
-  if (review_heads && *review_heads == heads) return;  // nothing changed since the last read
   review = pdf_actions::read_review_model(document);
-  review_heads = std::move(heads);
+  review_heads = document.heads();
+  ++review_generation;
   if (select_demo_note) {
     for (const auto& a : review.annotations) {
       if (std::holds_alternative<pdf_actions::AnnoGeom::Note>(a.geom.value)) {
@@ -117,13 +134,7 @@ void PdfApp::read_review(const docstore::Document& document) {
   redraw_requested = true;
 }
 
-void PdfApp::refresh_page_plan(docstore::Document& document) {
-  {
-    auto txn = document.begin();
-    pdf_actions::seed_page_plan(txn, std::max<std::uint64_t>(doc->source_page_count, 1));
-    pdf_actions::backfill_page_ids(txn);
-    txn.commit();
-  }
+void PdfApp::derive_plan(const docstore::Document& document) {
   auto derived = pdf_actions::derive_page_plan(document);
   if (derived.empty()) return;
   if (!same_sequence(derived, plan)) plan_changed = true;
@@ -146,35 +157,53 @@ void PdfApp::refresh_page_plan(docstore::Document& document) {
     }
     page_sources = std::move(sources);
   } else {
-    auto wanted = to_worker_plan(derived);
-    ContentStates states = content_states(wanted);
-    const bool send = pending_plan ? wanted != *pending_plan
-                                   : (!applied_plan || wanted != *applied_plan || states != sent_content_states);
-    if (send) {
-      if (!client) {
-        status = "PDF page-plan worker is unavailable";
-      } else if (client->apply_plan(*doc->raster_document, wanted)) {
-        pending_plan = std::move(wanted);
-        const bool awaiting = std::ranges::any_of(states, [](const auto& s) { return !s.second; });
-        if (awaiting) {
-          status = std::string(kAwaitingContentText);
-        } else if (status == kAwaitingContentText) {
-          status.reset();
-        }
-        sent_content_states = std::move(states);
-        // The worker dropped the renders it had queued for the old sequence.
-        rasters.forget_requests();
-      } else {
-        status = "PDF page-plan worker is unavailable";
-      }
-    }
+    worker_plan = to_worker_plan(derived);
+    worker_content = content_states(worker_plan);
+    worker_plan_unsent = true;
   }
   if (!same_sequence(derived, plan)) {
     redraw_requested = true;
     keep_reading_position(derived);
+    ++plan_generation;
   }
   plan = std::move(derived);
   current_page = std::clamp<std::uint64_t>(current_page, 1, std::max<std::uint64_t>(page_count(), 1));
+}
+
+void PdfApp::send_plan_to_worker() {
+  // Content this device lacks is looked for now and then; when it has
+  // arrived the plan goes again, so the worker loads it.
+  const bool awaiting = std::ranges::any_of(sent_content_states, [](const auto& s) { return !s.second; });
+  if (awaiting && last_now - last_content_check >= kContentCheckSeconds) {
+    last_content_check = last_now;
+    worker_content = content_states(worker_plan);
+    if (worker_content != sent_content_states) worker_plan_unsent = true;
+  }
+  if (!worker_plan_unsent || worker_plan.empty()) return;
+  const bool send = pending_plan ? worker_plan != *pending_plan
+                                 : (!applied_plan || worker_plan != *applied_plan ||
+                                    worker_content != sent_content_states);
+  if (!send) {
+    worker_plan_unsent = false;
+    return;
+  }
+  // Unsent stays set on failure: the next frame tries again.
+  if (!client || !client->apply_plan(*doc->raster_document, worker_plan)) {
+    status = "PDF page-plan worker is unavailable";
+    return;
+  }
+  worker_plan_unsent = false;
+  pending_plan = worker_plan;
+  const bool missing = std::ranges::any_of(worker_content, [](const auto& c) { return !c.second; });
+  if (missing) {
+    status = std::string(kAwaitingContentText);
+  } else if (status == kAwaitingContentText) {
+    status.reset();
+  }
+  sent_content_states = worker_content;
+  last_content_check = last_now;
+  // The worker dropped the renders it had queued for the old sequence.
+  rasters.forget_requests();
 }
 
 void PdfApp::keep_reading_position(const std::vector<pdf_actions::PagePlanEntry>& next) {

@@ -114,21 +114,41 @@ void PdfApp::record_open_failure(const std::string& path, const std::string& err
 
 // ---- actions and text --------------------------------------------------------
 
-bool PdfApp::dispatch_actions(docstore::Document& document, velyn_ui::FrameContext& ctx,
-                              std::span<const pdf_actions::PdfViewerAction> actions) {
+namespace {
+
+velyn_ui::action_host::ActionHost* action_host_of(velyn_ui::FrameContext& ctx) {
   velyn_ui::action_host::ActionHost* host = ctx.services ? ctx.services->actions() : nullptr;
   if (!host) {
     velyn_actions::log::write(velyn_actions::log::Level::Warning, velyn_actions::kDispatchFailedMessage,
                               "no action host");
-    return false;
   }
+  return host;
+}
+
+}  // namespace
+
+bool PdfApp::dispatch_actions(docstore::Document& document, velyn_ui::FrameContext& ctx,
+                              std::span<const pdf_actions::PdfViewerAction> actions) {
+  auto* host = action_host_of(ctx);
+  if (!host) return false;
   auto outcome = pdf_actions::dispatch_viewer_actions(document, host->transport(), kApplicationId, actions);
   if (!outcome) return false;  // the executor logged it; the document is unchanged
   last_outcome = std::move(*outcome);
   // Show the change in this frame: the plan and the markup are read back now.
-  if (document_loaded) refresh_page_plan(document);
-  read_review(document);
+  reread(document, ctx);
   redraw_requested = true;
+  return true;
+}
+
+bool PdfApp::dispatch_typed(docstore::Document& document, velyn_ui::FrameContext& ctx,
+                            std::span<const velyn_actions::TypedAction* const> actions) {
+  auto* host = action_host_of(ctx);
+  if (!host) return false;
+  const velyn_actions::ActionContext context{std::string(kApplicationId), std::string(kAppTitle), ""};
+  auto outcome = velyn_actions::executor::dispatch_typed(document, pdf_actions::kViewerActionKind, actions,
+                                                         host->transport(), context);
+  if (!outcome) return false;
+  last_outcome = std::move(*outcome);
   return true;
 }
 
@@ -359,6 +379,10 @@ void PdfApp::on_opened(source::Opened opened) {
   waiting_for_record = true;
   review = {};
   review_heads.reset();
+  read_document = nullptr;  // read the plan and the review afresh for this document
+  worker_plan.clear();
+  worker_content.clear();
+  worker_plan_unsent = false;
   files.exported_heads.reset();  // another document: nothing of its review was exported here
   selected_annotations.clear();
   fit = FitMode::Page;

@@ -113,6 +113,12 @@ struct PdfApp final : velyn_ui::Widget {
   // plan was last sent: content that arrives later makes the plan go again,
   // so the worker loads it and the page renders and saves.
   ContentStates sent_content_states;
+  // The worker's form of the displayed sequence, the availability of its
+  // imported content, and whether it still has to be weighed for sending.
+  std::vector<pdf::source::PlanEntry> worker_plan;
+  ContentStates worker_content;
+  bool worker_plan_unsent = false;
+  double last_content_check = 0;  // frame clock
   // The earliest time (frame clock) a failed raster shown now may be asked for again.
   std::optional<double> render_retry_at;
   bool plan_changed = false;
@@ -134,6 +140,14 @@ struct PdfApp final : velyn_ui::Widget {
   // Review model, read back from the shared document when its heads change
   pdf_actions::ReviewModel review;
   std::optional<std::vector<docstore::ChangeHash>> review_heads;
+  // The shared document as last read: which one, and how many changes it
+  // held. The plan and the review are read again only when these move.
+  const docstore::Document* read_document = nullptr;
+  std::size_t read_change_count = 0;
+  // Bumped when the displayed sequence or the review model is read anew:
+  // cheap keys for what is derived from them (the search catalogue).
+  std::uint64_t plan_generation = 0;
+  std::uint64_t review_generation = 0;
 
   // Record binding
   std::optional<velyn_ui::record::Record> record;
@@ -293,6 +307,9 @@ struct PdfApp final : velyn_ui::Widget {
                        const pdf_actions::PdfViewerAction& action) {
     return dispatch_actions(document, ctx, std::span(&action, 1));
   }
+  // The same road for typed actions of other kinds (upkeep, the demo's markup).
+  bool dispatch_typed(docstore::Document& document, velyn_ui::FrameContext& ctx,
+                      std::span<const velyn_actions::TypedAction* const> actions);
   // Turns what the page rail queued into navigation and plan actions.
   void apply_rail_outcomes(docstore::Document& document, velyn_ui::FrameContext& ctx);
 
@@ -319,7 +336,13 @@ struct PdfApp final : velyn_ui::Widget {
  private:
   friend struct EventRouter;
   void on_opened(pdf::source::Opened opened);
-  void refresh_page_plan(docstore::Document& document);
+  // Reads the page plan and the review again when the shared document changed,
+  // after dispatching the upkeep it needs, if any.
+  void reread(docstore::Document& document, velyn_ui::FrameContext& ctx);
+  void derive_plan(const docstore::Document& document);
+  // Sends the worker the displayed sequence when it differs from what the
+  // worker has or is about to have, or when imported content has arrived.
+  void send_plan_to_worker();
   // The text field that has the keyboard focus, if one does.
   [[nodiscard]] const velyn_ui::widget::TextInput* focused_field() const;
   // A new displayed sequence keeps the page being read on screen: the view

@@ -454,6 +454,14 @@ TEST_F(ViewerTest, RailOutcomesBecomeDispatchedPlanActions) {
   auto& doc = bound_document();
   frame(&doc);
   ASSERT_EQ(app_->plan.size(), 3u);
+  // Seeding the plan went out once, as a change of its own; reading frames write nothing.
+  EXPECT_EQ(services_.replicated, 1);
+  ASSERT_TRUE(app_->take_action_outcome());
+  const auto seeded = doc.change_count();
+  frame(&doc);
+  frame(&doc);
+  EXPECT_EQ(doc.change_count(), seeded);
+  EXPECT_FALSE(app_->take_action_outcome());
   ASSERT_TRUE(app_->panels.thumbnails_open);
   app_->rail.begin_frame(app_->regions.rail, 3, 0, 792.0 / 612);
   auto ctx = context();
@@ -466,7 +474,7 @@ TEST_F(ViewerTest, RailOutcomesBecomeDispatchedPlanActions) {
   ASSERT_EQ(app_->plan.size(), 3u);
   EXPECT_EQ(app_->plan[0].id, "source-2");
   EXPECT_EQ(app_->plan[1].id, "source-1");
-  EXPECT_EQ(services_.replicated, 1);
+  EXPECT_EQ(services_.replicated, 2);
   const auto outcome = app_->take_action_outcome();
   ASSERT_TRUE(outcome);
   EXPECT_EQ(outcome->kind, "pdf_viewer.action");
@@ -479,7 +487,7 @@ TEST_F(ViewerTest, RailOutcomesBecomeDispatchedPlanActions) {
   app_->rail.on_release(app_->rail.thumb_rect(2).center());
   app_->apply_rail_outcomes(doc, ctx);
   EXPECT_EQ(app_->current_page, 3u);
-  EXPECT_EQ(services_.replicated, 1);
+  EXPECT_EQ(services_.replicated, 2);
 }
 
 TEST_F(ViewerTest, AFailedDispatchChangesNothing) {
@@ -488,6 +496,7 @@ TEST_F(ViewerTest, AFailedDispatchChangesNothing) {
   frame();
   auto& doc = bound_document();
   frame(&doc);
+  (void)app_->take_action_outcome();  // the plan's seeding
   const auto changes = doc.change_count();
   auto ctx = context();
   // A gesture whose last action carries text no other instance could read
