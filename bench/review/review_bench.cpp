@@ -3,6 +3,9 @@
 // read, of one dispatched AddAnnotation (apply, commit, append to an SQLite
 // room) and of a five-line highlight as one gesture against five dispatches.
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <new>
 #include <chrono>
 #include <ctime>
 #include <cstdio>
@@ -12,11 +15,31 @@
 #include <vector>
 
 #include "actions/apply.h"
+#include "app/pdf_app.h"
+#include "velyn_ui/frame_services.h"
+#include "velyn_ui/record/record_set.h"
+#include "velyn_ui/text_renderer.h"
+#include "velyn_ui/theme.h"
 #include "actions/page_plan.h"
 #include "actions/review_store.h"
 #include "actions/viewer_dispatch.h"
 #include "velyn_ui/persist/sqlite_room.h"
 #include "velyn_ui/record/record_id.h"
+
+// Every allocation of the process is counted: an idle update must make none.
+namespace {
+std::atomic<std::uint64_t> g_allocations{0};
+}  // namespace
+
+// GCC sees free() of what this operator new returns as a mismatch; it is the pair.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t size) {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -88,6 +111,47 @@ int main() {
     std::fprintf(stderr, "read back %zu records, expected more\n", sink);
     return 1;
   }
+  // The viewer's update with nothing changed, bound to a record holding this
+  // review: the shared document is not read again, nothing is written,
+  // nothing allocated.
+  {
+    const auto home = std::filesystem::temp_directory_path() / ("review-bench-home-" + std::to_string(::getpid()));
+    ::setenv("XDG_DATA_HOME", home.c_str(), 1);  // the search catalogue is written here
+    struct Services final : velyn_ui::FrameServices {
+      velyn_ui::record::RecordSet set = velyn_ui::record::RecordSet::in_memory();
+      const velyn_ui::record::RecordSet& records() const override { return set; }
+      velyn_ui::action_host::ActionHost* actions() override { return nullptr; }
+    } services;
+    pdf_app::PdfApp app(nullptr);
+    app.open_sample();
+    app.demo_considered = true;  // the bench's own review, not the demo's
+    app.record = pdf_app::record_for_path("/tmp/review-bench.pdf");
+    auto bound = services.set.document_for(*app.record);
+    if (!bound) return 1;
+    build(bound->get());
+    velyn_ui::TextRenderer text;
+    const velyn_ui::Theme theme = velyn_ui::Theme::light();
+    velyn_ui::FrameContext ctx{text, theme, 0, &services};
+    for (int i = 0; i < 3; ++i) app.update(bound->get(), ctx);  // the first reads the review
+    constexpr int kIdleUpdates = 20'000;
+    const auto allocations = g_allocations.load();
+    const auto started = Clock::now();
+    for (int i = 0; i < kIdleUpdates; ++i) {
+      ctx.now += 0.016;
+      app.update(bound->get(), ctx);
+    }
+    const double us = ms_since(started) * 1000.0 / kIdleUpdates;
+    std::printf("BENCH idle_update_us %.3f us\n", us);
+    std::printf("BENCH idle_update_allocations %.2f per update\n",
+                double(g_allocations.load() - allocations) / kIdleUpdates);
+    std::error_code ec;
+    std::filesystem::remove_all(home, ec);
+    if (app.waiting_for_record || app.review.annotations.size() != static_cast<std::size_t>(kAnnotations + kComments)) {
+      std::fprintf(stderr, "the viewer read %zu annotations\n", app.review.annotations.size());
+      return 1;
+    }
+  }
+
   std::printf("BENCH read_review_model %.3f ms\n", best_read);
   std::printf("BENCH read_review_model_cpu %.3f ms\n", best_read_cpu);
 
