@@ -8,6 +8,7 @@
 #include "actions/operation.h"
 #include "app/ui/empty_screen.h"
 #include "app/import_flow.h"
+#include "app/executor.h"
 #include "app/pdf_app.h"
 #include "app/save_flow.h"
 #include "app/ui/toolbar.h"
@@ -93,57 +94,6 @@ void on_import_answer(PdfApp& app, const portal::PickAnswer& answer) {
       app.redraw_requested = true;
       break;
   }
-}
-
-void relayout(PdfApp& app) {
-  app.regions = compute_frame_layout(app.window, app.panels, app.scale);
-  app.redraw_requested = true;
-}
-
-// Every operation but Open and SaveAs: local view changes that never fail.
-void carry_out(PdfApp& app, const pdf_actions::PdfOperation& operation) {
-  using Op = pdf_actions::PdfOperation;
-  std::visit(
-      [&app](const auto& op) {
-        using T = std::decay_t<decltype(op)>;
-        if constexpr (std::is_same_v<T, Op::PreviousPage>) {
-          app.go_to_page(app.current_page > 1 ? app.current_page - 1 : 1);
-        } else if constexpr (std::is_same_v<T, Op::NextPage>) {
-          app.go_to_page(app.current_page + 1);
-        } else if constexpr (std::is_same_v<T, Op::ZoomIn>) {
-          app.zoom_by(kZoomStep);
-        } else if constexpr (std::is_same_v<T, Op::ZoomOut>) {
-          app.zoom_by(1 / kZoomStep);
-        } else if constexpr (std::is_same_v<T, Op::FitPage>) {
-          app.set_fit(FitMode::Page);
-        } else if constexpr (std::is_same_v<T, Op::FitWidth>) {
-          app.set_fit(FitMode::Width);
-        } else if constexpr (std::is_same_v<T, Op::ToggleSidebar>) {
-          app.panels.sidebar_open = !app.panels.sidebar_open;
-          if (app.panels.sidebar_open && app.panels.narrow) app.panels.thumbnails_open = false;
-          relayout(app);
-        } else if constexpr (std::is_same_v<T, Op::ToggleRail>) {
-          app.panels.thumbnails_open = !app.panels.thumbnails_open;
-          if (app.panels.thumbnails_open && app.panels.narrow) app.panels.sidebar_open = false;
-          relayout(app);
-        } else if constexpr (std::is_same_v<T, Op::OpenSearch>) {
-          app.panels.search_open = true;
-          relayout(app);
-        } else if constexpr (std::is_same_v<T, Op::GoToPage>) {
-          app.go_to_page(op.page);
-        } else if constexpr (std::is_same_v<T, Op::GoToSearchResult>) {
-          app.panels.search_open = true;
-          relayout(app);
-          const auto& matches = app.search_matches;
-          if (op.index < matches.size() && matches[op.index].page == op.page) {
-            app.go_to_page(op.page);
-          } else {
-            app.status = "Find result is no longer available";
-          }
-          app.redraw_requested = true;
-        }
-      },
-      operation.value);
 }
 
 }  // namespace
@@ -263,7 +213,7 @@ ApplyResult apply_operation(PdfApp& app, std::uint8_t mode, std::string_view act
       std::holds_alternative<pdf_actions::PdfOperation::SaveAs>(operation->value)) {
     return {ApplyResult::Kind::Failed, "file operations require the lifecycle-capable operation host"};
   }
-  carry_out(app, *operation);
+  execute(app, Command{*operation});
   return {ApplyResult::Kind::Handled, {}};
 }
 

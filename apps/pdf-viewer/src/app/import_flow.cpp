@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "actions/action_ids.h"
+#include "app/executor.h"
 #include "app/pdf_app.h"
 #include "source/source_worker.h"
 #include "velyn_actions/executor.h"
@@ -82,8 +83,8 @@ void on_pages_imported(PdfApp& app, docstore::Document& document, velyn_ui::Fram
   const PendingImport done = *pending;
   app.files.pending_import.reset();
   pdf_actions::PdfViewerAction action{pdf_actions::PdfViewerAction::ImportPages{done.anchor_id, imported_entries(reply)}};
-  // dispatch_action reads the plan back from the shared document at once.
-  if (!app.dispatch_action(document, ctx, action)) {
+  // The executor reads the plan back from the shared document at once.
+  if (!execute(app, document, ctx, action)) {
     set_status(app, fmt::format("Import failed: {}", velyn_actions::kDispatchFailedMessage));
     return;
   }

@@ -4,6 +4,7 @@
 
 #include "actions/viewer_dispatch.h"
 #include "app/identity.h"
+#include "app/executor.h"
 #include "app/pdf_app.h"
 #include "app/search_run.h"
 #include "app_events/event_router.h"
@@ -88,7 +89,7 @@ std::unique_ptr<velyn_ui::Widget> build_app(const velyn_ui::launch::LaunchArgs& 
         if (choice.scenario == "reorder") app->synthetic_rail_drag = true;
         app->open_sample();
         if (choice.scenario == "page-bubble") app->page_bubble_pinned = true;
-        if (choice.scenario == "sign") set_tool(*app, Tool::Sign);
+        if (choice.scenario == "sign") execute(*app, command::SetTool{Tool::Sign});
         if (choice.scenario == "search") {
           app->search.field.set_text("velyn");
           open_search(*app);

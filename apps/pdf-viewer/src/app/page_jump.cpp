@@ -4,6 +4,7 @@
 #include <charconv>
 #include <string>
 
+#include "app/executor.h"
 #include "app/pdf_app.h"
 
 namespace pdf_app {
@@ -72,7 +73,7 @@ velyn_ui::Handled page_jump_event(PdfApp& app, const velyn_ui::Event& event, dou
     // A text that names no page leaves the field open to be corrected.
     if (const auto page = parse_page_number(field->text(), app.page_count())) {
       close_page_jump(app);
-      app.go_to_page(*page);
+      execute(app, pdf_actions::PdfOperation::GoToPage{*page});
     }
   }
   return velyn_ui::widget::focused_field_answer(response, event);

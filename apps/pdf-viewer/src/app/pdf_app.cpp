@@ -1,3 +1,4 @@
+#include "app/executor.h"
 #include "app/pdf_app.h"
 
 #include <fmt/format.h>
@@ -170,9 +171,9 @@ void PdfApp::apply_rail_outcomes(docstore::Document& document, velyn_ui::FrameCo
     }
     const auto effect = pdf_actions::rail_effect(displayed, outcome);
     if (const auto* go = std::get_if<pdf_actions::RailGoToPage>(&effect)) {
-      go_to_page(go->page);
+      execute(*this, pdf_actions::PdfOperation::GoToPage{go->page});
     } else if (const auto* action = std::get_if<pdf_actions::PdfViewerAction>(&effect)) {
-      dispatch_action(document, ctx, *action);
+      execute(*this, document, ctx, *action);
     } else if (std::holds_alternative<pdf_actions::RailRequestImport>(effect)) {
       request_import_picker(*this);
     }

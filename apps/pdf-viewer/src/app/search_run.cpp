@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "app/executor.h"
 #include "app/pdf_app.h"
 
 namespace pdf_app {
@@ -65,7 +66,7 @@ std::size_t merge_page(PdfApp& app, std::uint64_t page, std::size_t mark) {
 void open_search(PdfApp& app) {
   if (!app.panels.search_open) {
     app.panels.search_open = true;
-    app.regions = compute_frame_layout(app.window, app.panels, app.scale);
+    relayout(app);
   }
   app.search.field.set_focused(true);
   if (!app.search.field.text().empty()) run_search(app);
@@ -78,7 +79,7 @@ void close_search(PdfApp& app) {
   (void)app.search.field.take_dirty();
   if (app.panels.search_open) {
     app.panels.search_open = false;
-    app.regions = compute_frame_layout(app.window, app.panels, app.scale);
+    relayout(app);
   }
   app.search_matches.clear();
   app.search.block_matches.clear();

@@ -9,6 +9,7 @@
 #include "app/file_operations.h"
 #include "app/keyboard_focus.h"
 #include "app/page_jump.h"
+#include "app/executor.h"
 #include "app/pdf_app.h"
 #include "source/source_worker.h"
 #include "app/search_run.h"
@@ -26,27 +27,6 @@ using velyn_ui::Handled;
 using velyn_ui::Point;
 namespace source = pdf::source;
 namespace pa = pdf_actions;
-
-void set_interaction_mode(PdfApp& app, InteractionMode mode) {
-  app.input.mode = mode;
-  if (mode == InteractionMode::Idle) app.input.selection.reset();
-  app.selecting_text = mode != InteractionMode::Idle;
-  app.redraw_requested = true;
-}
-
-void set_tool(PdfApp& app, Tool tool) {
-  app.tool = tool;
-  if (tool != Tool::Select) set_interaction_mode(app, InteractionMode::Idle);
-  if (tool == Tool::Sign) {
-    switch_tab(app, SidebarTab::Signatures);
-    if (!app.panels.sidebar_open) {
-      app.panels.sidebar_open = true;
-      if (app.panels.narrow) app.panels.thumbnails_open = false;
-      app.regions = compute_frame_layout(app.window, app.panels, app.scale);
-    }
-  }
-  app.redraw_requested = true;
-}
 
 bool copy_selection(PdfApp& app) {
   const auto& sel = app.input.selection;
@@ -68,10 +48,10 @@ void delete_selection(PdfApp& app, docstore::Document& document, velyn_ui::Frame
   if (!app.selected_annotations.empty()) {
     const std::string id = app.selected_annotations.front();
     app.selected_annotations.clear();
-    app.dispatch_action(document, ctx, pa::PdfViewerAction::DeleteAnnotation{id});
+    execute(app, document, ctx, pa::PdfViewerAction::DeleteAnnotation{id});
   } else if (app.input.selected_signature) {
     const std::string id = *std::exchange(app.input.selected_signature, std::nullopt);
-    app.dispatch_action(document, ctx, pa::PdfViewerAction::DeleteSignature{id});
+    execute(app, document, ctx, pa::PdfViewerAction::DeleteSignature{id});
   }
 }
 
@@ -114,7 +94,7 @@ void create_note(PdfApp& app, docstore::Document& document, velyn_ui::FrameConte
   note.author = app.local_author;
   note.created = app.input.notes.next();
   const std::string anno = note.anno_id, comment = note.comment_id;
-  if (!app.dispatch_action(document, ctx, note)) return;
+  if (!execute(app, document, ctx, note)) return;
   select_annotation(app, anno);
   reveal_in_sidebar(app, SidebarTab::Comments, comment);
   open_comment_editor(app, EditorKind::CommentBody, comment);
@@ -135,7 +115,7 @@ void add_highlights(PdfApp& app, docstore::Document& document, velyn_ui::FrameCo
   }
   if (adds.empty()) return;
   const std::string last = std::get<PdfViewerAction::AddAnnotation>(adds.back().value).id;
-  if (app.dispatch_actions(document, ctx, adds)) select_annotation(app, last);
+  if (execute(app, document, ctx, adds)) select_annotation(app, last);
 }
 
 const source::TextLayer* layer_of(const PdfApp& app, std::uint64_t page) {
@@ -151,41 +131,31 @@ Handled handle_key(PdfApp& app, const velyn_ui::KeyPress& key, docstore::Documen
   const bool ctrl = key.modifiers & velyn_ui::kModCtrl;
   app.input.shift_held = key.modifiers & velyn_ui::kModShift;
   const char32_t c = key.key == Key::Character ? key.character : 0;
-  const bool loaded = app.document_loaded;
+  using Op = pa::PdfOperation;
+  const auto run = [&app](Command command) {
+    execute(app, command);
+    return Handled::Yes;
+  };
   // Zoom keys work with and without Ctrl: +/= in, -/_/− out, 0 resets.
-  const auto zoom_key = [&](char32_t ch) {
-    if (ch == U'+' || ch == U'=') {
-      if (loaded) app.zoom_by(kZoomStep);
-    } else if (ch == U'-' || ch == U'_' || ch == U'\u2212') {
-      if (loaded) app.zoom_by(1 / kZoomStep);
-    } else if (ch == U'0') {
-      if (loaded) {
-        app.set_fit(FitMode::Page);
-        app.viewport.set_scroll({0, 0});
-        app.update_current_page();
-      }
-    } else {
-      return false;
-    }
-    return true;
+  const auto zoom_key = [&](char32_t ch) -> std::optional<Command> {
+    if (ch == U'+' || ch == U'=') return Op::ZoomIn{};
+    if (ch == U'-' || ch == U'_' || ch == U'\u2212') return Op::ZoomOut{};
+    if (ch == U'0') return command::ResetZoom{};
+    return std::nullopt;
   };
   if (ctrl) {
-    if (zoom_key(c)) return Handled::Yes;
+    if (auto zoom = zoom_key(c)) return run(*zoom);
     switch (c) {
-      case U'f':
-        open_search(app);
-        return Handled::Yes;
+      case U'f': return run(Op::OpenSearch{});
       case U'c': return copy_selection(app) ? Handled::Yes : Handled::No;
       case U'q': app.request_close(ctx.now); return Handled::Yes;
-      case U'g': open_page_jump(app); return Handled::Yes;
+      case U'g': return run(command::OpenPageJump{});
       default: return Handled::No;  // Ctrl+O and Ctrl+S belong to the file operations
     }
   }
   switch (key.key) {
     case Key::Character: break;
-    case Key::Space:
-      if (loaded) app.go_to_page(app.current_page + 1);
-      return Handled::Yes;
+    case Key::Space: return run(Op::NextPage{});
     case Key::Down: app.pan_by(0, kArrowStep); return Handled::Yes;
     case Key::Up: app.pan_by(0, -kArrowStep); return Handled::Yes;
     case Key::Right: app.pan_by(kArrowStep, 0); return Handled::Yes;
@@ -196,12 +166,8 @@ Handled handle_key(PdfApp& app, const velyn_ui::KeyPress& key, docstore::Documen
       app.pan_by(0, key.key == Key::PageDown ? step : -step);
       return Handled::Yes;
     }
-    case Key::Home:
-      if (loaded) app.go_to_page(1);
-      return Handled::Yes;
-    case Key::End:
-      if (loaded) app.go_to_page(app.page_count());
-      return Handled::Yes;
+    case Key::Home: return run(command::GoToFirstPage{});
+    case Key::End: return run(command::GoToLastPage{});
     case Key::Delete:
     case Key::Backspace: delete_selection(app, document, ctx); return Handled::Yes;
     case Key::Escape:
@@ -214,31 +180,19 @@ Handled handle_key(PdfApp& app, const velyn_ui::KeyPress& key, docstore::Documen
       return Handled::Yes;
     default: return Handled::No;
   }
-  if (zoom_key(c)) return Handled::Yes;
+  if (auto zoom = zoom_key(c)) return run(*zoom);
   switch (c) {
-    case U'1': set_tool(app, Tool::Select); return Handled::Yes;
-    case U'2': set_tool(app, Tool::Highlight); return Handled::Yes;
-    case U'3': set_tool(app, Tool::Draw); return Handled::Yes;
-    case U'4': set_tool(app, Tool::Note); return Handled::Yes;
-    case U'5': set_tool(app, Tool::Sign); return Handled::Yes;
+    case U'1': return run(command::SetTool{Tool::Select});
+    case U'2': return run(command::SetTool{Tool::Highlight});
+    case U'3': return run(command::SetTool{Tool::Draw});
+    case U'4': return run(command::SetTool{Tool::Note});
+    case U'5': return run(command::SetTool{Tool::Sign});
     case U'w':
-    case U'W':
-      if (loaded) app.set_fit(FitMode::Width);
-      return Handled::Yes;
+    case U'W': return run(Op::FitWidth{});
     case U'b':
-    case U'B':
-      if (loaded) {
-        app.panels.sidebar_open = !app.panels.sidebar_open;
-        if (app.panels.sidebar_open && app.panels.narrow) app.panels.thumbnails_open = false;
-        app.regions = compute_frame_layout(app.window, app.panels, app.scale);
-      }
-      return Handled::Yes;
-    case U'[':
-      if (loaded) app.go_to_page(app.current_page > 1 ? app.current_page - 1 : 1);
-      return Handled::Yes;
-    case U']':
-      if (loaded) app.go_to_page(app.current_page + 1);
-      return Handled::Yes;
+    case U'B': return run(Op::ToggleSidebar{});
+    case U'[': return run(Op::PreviousPage{});
+    case U']': return run(Op::NextPage{});
     default: return Handled::No;
   }
 }
@@ -393,8 +347,7 @@ void press_canvas(PdfApp& app, const velyn_ui::PointerPress& press, docstore::Do
                   velyn_ui::FrameContext& ctx) {
   auto& in = app.input;
   if (app.regions.panels_overlay && (app.panels.thumbnails_open || app.panels.sidebar_open)) {
-    app.panels.thumbnails_open = app.panels.sidebar_open = false;
-    app.regions = compute_frame_layout(app.window, app.panels, app.scale);
+    execute(app, command::HidePanels{});
     return;
   }
   const auto press_pan = [&] {
@@ -500,7 +453,7 @@ void commit_markup(PdfApp& app, docstore::Document& document, velyn_ui::FrameCon
     add.geom = pa::AnnoGeom::Ink{std::move(drag.points)};
     add.color = std::string(pa::swatch_name(app.swatch));
     add.author = app.local_author;
-    app.dispatch_action(document, ctx, add);
+    execute(app, document, ctx, add);
   }
 }
 
@@ -534,7 +487,7 @@ Handled handle_release(PdfApp& app, const velyn_ui::PointerRelease& release, doc
   if (in.marker.active()) {
     if (auto done = in.marker.finish()) {
       if (done->moved) {
-        app.dispatch_action(document, ctx, PdfViewerAction::SetAnnotationPosition{done->id, done->anchor.x, done->anchor.y});
+        execute(app, document, ctx, PdfViewerAction::SetAnnotationPosition{done->id, done->anchor.x, done->anchor.y});
       } else {
         reveal_annotation(app, done->id);
       }
@@ -656,56 +609,44 @@ Handled handle_press(PdfApp& app, const velyn_ui::PointerPress& press, docstore:
   if (handle_search_event(app, velyn_ui::Event(press), ctx.now) == Handled::Yes) return Handled::Yes;
   if (app.regions.toolbar.contains(at)) {
     const ToolbarLayout bar = compute_toolbar_layout(app.regions.toolbar, app.scale, app.tool);
-    const bool loaded = app.document_loaded;
+    using Op = pa::PdfOperation;
+    if (bar.open.contains(at) || bar.save.contains(at)) return Handled::No;  // the file operations answer these
     if (bar.thumbnails.contains(at)) {
-      if (loaded) {
-        app.panels.thumbnails_open = !app.panels.thumbnails_open;
-        if (app.panels.thumbnails_open && app.panels.narrow) app.panels.sidebar_open = false;
-      }
+      execute(app, Op::ToggleRail{});
     } else if (bar.sidebar.contains(at)) {
-      if (loaded) {
-        app.panels.sidebar_open = !app.panels.sidebar_open;
-        if (app.panels.sidebar_open && app.panels.narrow) app.panels.thumbnails_open = false;
-      }
-    } else if (loaded && bar.zoom_out.contains(at)) {
-      app.zoom_by(1 / kZoomStep);
-    } else if (loaded && bar.zoom_in.contains(at)) {
-      app.zoom_by(kZoomStep);
-    } else if (loaded && bar.fit.contains(at)) {
-      app.set_fit(app.fit == FitMode::Page ? FitMode::Width : FitMode::Page);
-    } else if (loaded && bar.find.contains(at)) {
-      if (app.panels.search_open) {
-        close_search(app);
-      } else {
-        open_search(app);
-      }
-    } else if (bar.open.contains(at) || bar.save.contains(at)) {
-      return Handled::No;  // the file operations answer these
+      execute(app, Op::ToggleSidebar{});
+    } else if (bar.zoom_out.contains(at)) {
+      execute(app, Op::ZoomOut{});
+    } else if (bar.zoom_in.contains(at)) {
+      execute(app, Op::ZoomIn{});
+    } else if (bar.fit.contains(at)) {
+      execute(app, command::ToggleFit{});
+    } else if (bar.find.contains(at)) {
+      if (app.document_loaded) execute(app, command::ToggleSearch{});
     } else {
       for (const auto& [t, r] : bar.tools)
-        if (r.contains(at)) set_tool(app, t);
+        if (r.contains(at)) execute(app, command::SetTool{t});
       for (const auto& [s, r] : bar.swatches) {
         if (!r.contains(at)) continue;
         app.swatch = s;
         if (!app.selected_annotations.empty()) {
-          app.dispatch_action(document, ctx,
-                              PdfViewerAction::SetAnnotationColor{app.selected_annotations.front(),
-                                                                  std::string(pa::swatch_name(s))});
+          execute(app, document, ctx,
+                  PdfViewerAction::SetAnnotationColor{app.selected_annotations.front(),
+                                                      std::string(pa::swatch_name(s))});
         }
       }
     }
-    app.regions = compute_frame_layout(app.window, app.panels, app.scale);
     app.redraw_requested = true;
     return Handled::Yes;
   }
   if (app.document_loaded && app.bubble_pill.contains(at)) {
     app.page_bubble.poke(ctx.now);
     if (app.bubble_left.contains(at)) {
-      app.go_to_page(app.current_page > 1 ? app.current_page - 1 : 1);
+      execute(app, pa::PdfOperation::PreviousPage{});
     } else if (app.bubble_right.contains(at)) {
-      app.go_to_page(app.current_page + 1);
+      execute(app, pa::PdfOperation::NextPage{});
     } else {
-      open_page_jump(app);  // the label: type the page to go to
+      execute(app, command::OpenPageJump{});  // the label: type the page to go to
     }
     return Handled::Yes;
   }
@@ -787,10 +728,10 @@ Handled EventRouter::route(PdfApp& app, const velyn_ui::Event& event, docstore::
         const auto target = std::move(*in.menu_target);
         in.menu_target.reset();
         if (target.kind == MenuTarget::Kind::Signature) {
-          app.dispatch_action(document, ctx, PdfViewerAction::DeleteSignature{target.id});
+          execute(app, document, ctx, PdfViewerAction::DeleteSignature{target.id});
           if (in.selected_signature == target.id) in.selected_signature.reset();
         } else {
-          app.dispatch_action(document, ctx, PdfViewerAction::DeleteAnnotation{target.id});
+          execute(app, document, ctx, PdfViewerAction::DeleteAnnotation{target.id});
           std::erase(app.selected_annotations, target.id);
         }
       }

@@ -5,8 +5,8 @@
 //
 // Routing order: blocked input is ignored; an open context menu sees the
 // event first; then the comment editor, the search field, and the viewer's
-// own handling. Gestures that change review state become viewer actions
-// dispatched through PdfApp::dispatch_action.
+// own handling. Input only translates: what it asks for becomes a command or
+// a gesture's viewer actions, carried out by the executor (app/executor.h).
 #include "app/tool.h"
 #include "app_events/interaction_state.h"
 #include "velyn_ui/event.h"
@@ -33,11 +33,6 @@ struct EventRouter {
                                       velyn_ui::FrameContext& ctx);
 };
 
-// Tool change as the toolbar and the keys do it: tools 1–4 make the mode idle,
-// Sign also opens the sidebar on its Signatures tab.
-void set_tool(PdfApp& app, Tool tool);
-// Mode change that keeps the text store's trigger in step.
-void set_interaction_mode(PdfApp& app, InteractionMode mode);
 // Copies the shown text selection; false when nothing was copied.
 bool copy_selection(PdfApp& app);
 // Deletes the selected annotation, else the selected signature.

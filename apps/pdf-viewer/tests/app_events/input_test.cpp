@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "app/executor.h"
 #include "app/keyboard_focus.h"
 #include "app/launch.h"
 #include "app/pdf_app.h"

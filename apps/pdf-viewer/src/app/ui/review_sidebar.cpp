@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "actions/action_ids.h"
+#include "app/executor.h"
 #include "app/pdf_app.h"
 #include "app/ui/chrome_style.h"
 #include "app/ui/signature_pad.h"
@@ -92,11 +93,7 @@ void switch_tab(PdfApp& app, SidebarTab tab) {
 
 void reveal_in_sidebar(PdfApp& app, SidebarTab tab, std::string id) {
   switch_tab(app, tab);
-  if (!app.panels.sidebar_open) {
-    app.panels.sidebar_open = true;
-    if (app.panels.narrow) app.panels.thumbnails_open = false;
-    app.regions = compute_frame_layout(app.window, app.panels, app.scale);
-  }
+  execute(app, command::ShowSidebar{});
   app.sidebar.pending_reveal = std::move(id);
 }
 
@@ -132,13 +129,13 @@ void commit_editor(PdfApp& app, docstore::Document& document, velyn_ui::FrameCon
     case EditorKind::SignerName: app.signature_pad.signer = text; break;
     case EditorKind::CommentBody:
       if (const auto* c = find_comment(app, editor.target); c && c->body != text) {
-        app.dispatch_action(document, ctx, pa::PdfViewerAction::SetCommentBody{editor.target, text});
+        execute(app, document, ctx, pa::PdfViewerAction::SetCommentBody{editor.target, text});
       }
       break;
     case EditorKind::Reply:
       if (!text.empty()) {
-        app.dispatch_action(document, ctx,
-                            pa::PdfViewerAction::AddReply{editor.target, pa::new_uuid(), app.local_author, text});
+        execute(app, document, ctx,
+                pa::PdfViewerAction::AddReply{editor.target, pa::new_uuid(), app.local_author, text});
       }
       break;
   }
@@ -179,12 +176,12 @@ void press_sidebar(PdfApp& app, docstore::Document& document, velyn_ui::FrameCon
   const auto* thread = find_comment(app, hit.id);
   switch (hit.kind) {
     case SidebarHitKind::Tab: switch_tab(app, static_cast<SidebarTab>(hit.number)); break;
-    case SidebarHitKind::GoToPage: app.go_to_page(hit.number); break;
+    case SidebarHitKind::GoToPage: execute(app, pa::PdfOperation::GoToPage{hit.number}); break;
     case SidebarHitKind::ThreadHeader:
       if (thread) {
         if (thread->anno) app.selected_annotations = {*thread->anno};
         app.input.selected_signature.reset();
-        app.go_to_page(thread->page);
+        execute(app, pa::PdfOperation::GoToPage{thread->page});
       }
       break;
     case SidebarHitKind::ThreadBody:
@@ -196,13 +193,13 @@ void press_sidebar(PdfApp& app, docstore::Document& document, velyn_ui::FrameCon
     case SidebarHitKind::ReplyLink: open_comment_editor(app, EditorKind::Reply, hit.id); break;
     case SidebarHitKind::ResolveChip:
       if (thread) {
-        app.dispatch_action(document, ctx, pa::PdfViewerAction::SetCommentResolved{thread->id, !thread->resolved});
+        execute(app, document, ctx, pa::PdfViewerAction::SetCommentResolved{thread->id, !thread->resolved});
       }
       break;
     case SidebarHitKind::DeleteThread:
-      app.dispatch_action(document, ctx, pa::PdfViewerAction::DeleteComment{hit.id});
+      execute(app, document, ctx, pa::PdfViewerAction::DeleteComment{hit.id});
       break;
-    case SidebarHitKind::PlaceSignature: set_tool(app, Tool::Sign); break;
+    case SidebarHitKind::PlaceSignature: execute(app, command::SetTool{Tool::Sign}); break;
     case SidebarHitKind::SignerName:
       if (!app.sidebar.editor || app.sidebar.editor->kind != EditorKind::SignerName) {
         open_comment_editor(app, EditorKind::SignerName, {});
@@ -213,11 +210,11 @@ void press_sidebar(PdfApp& app, docstore::Document& document, velyn_ui::FrameCon
         if (s.id != hit.id) continue;
         app.input.selected_signature = s.id;
         app.selected_annotations.clear();
-        app.go_to_page(s.page);
+        execute(app, pa::PdfOperation::GoToPage{s.page});
       }
       break;
     case SidebarHitKind::DeleteSignature:
-      app.dispatch_action(document, ctx, pa::PdfViewerAction::DeleteSignature{hit.id});
+      execute(app, document, ctx, pa::PdfViewerAction::DeleteSignature{hit.id});
       break;
     case SidebarHitKind::SignatureMode:
       set_signature_mode(app, hit.number == 1 ? SignatureMode::Draw : SignatureMode::Type);

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "actions/action_ids.h"
+#include "app/executor.h"
 #include "app/pdf_app.h"
 #include "app/ui/chrome_style.h"
 #include "app/ui/page_canvas.h"
@@ -104,7 +105,7 @@ void place_signature(PdfApp& app, docstore::Document& document, velyn_ui::FrameC
   add.date = pdf_actions::signing_date_today();
   if (pad.mode == SignatureMode::Draw) add.strokes = pad.strokes;
   const std::string id = add.id;
-  if (!app.dispatch_action(document, ctx, add)) return;
+  if (!execute(app, document, ctx, add)) return;
   app.input.selected_signature = id;
   app.selected_annotations.clear();
   reveal_in_sidebar(app, SidebarTab::Signatures, id);
