@@ -7,7 +7,7 @@
 
 #include "actions/viewer_action.h"
 #include "app/command.h"
-#include "app_events/interaction_state.h"
+#include "app/interaction_state.h"
 #include "docstore/document.h"
 #include "velyn_ui/widget.h"
 

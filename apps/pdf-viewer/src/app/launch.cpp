@@ -7,7 +7,6 @@
 #include "app/executor.h"
 #include "app/pdf_app.h"
 #include "app/search_run.h"
-#include "app_events/event_router.h"
 #include "docstore/document.h"
 #include "source/source_jobs.h"
 #include "source/source_worker.h"

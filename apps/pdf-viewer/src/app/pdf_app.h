@@ -33,7 +33,7 @@
 #include "app/tool.h"
 #include "app/ui/frame_layout.h"
 #include "app/ui/toolbar.h"
-#include "app_events/interaction_state.h"
+#include "app/interaction_state.h"
 #include "docstore/document.h"
 #include "source/source_protocol.h"
 #include "source/text_match.h"
@@ -334,7 +334,6 @@ struct PdfApp final : velyn_ui::Widget {
   }
 
  private:
-  friend struct EventRouter;
   void on_opened(pdf::source::Opened opened);
   // Reads the page plan and the review again when the shared document changed,
   // after dispatching the upkeep it needs, if any.
@@ -349,8 +348,6 @@ struct PdfApp final : velyn_ui::Widget {
   // follows it to its new position (duplicates and deletions before it shift it).
   void keep_reading_position(const std::vector<pdf_actions::PagePlanEntry>& next);
   void read_review(const docstore::Document& document);
-  velyn_ui::Handled handle_rail_event(const velyn_ui::Event& event, docstore::Document& document,
-                                      velyn_ui::FrameContext& ctx);
 };
 
 // The author name for new markup: TAVEN_APP_ID when set and not empty, else "You".

@@ -277,65 +277,6 @@ void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
   draw_focus_ring(scene, theme, *this);
 }
 
-velyn_ui::Handled PdfApp::handle_rail_event(const velyn_ui::Event& event, docstore::Document& document,
-                                            velyn_ui::FrameContext& ctx) {
-  using velyn_ui::Handled;
-  const bool shown = document_loaded && panels.thumbnails_open && regions.rail.has_area();
-  if (!shown) return Handled::No;
-  const Rect& r = regions.rail;
-  if (const auto* move = std::get_if<velyn_ui::PointerMove>(&event)) {
-    if (rail_resizing) {
-      panels.rail_width = std::clamp(move->at.x - window.x0, kRailMinWidth, kRailMaxWidth);
-      regions = compute_frame_layout(window, panels, scale);
-      return Handled::Yes;
-    }
-    if (rail.gesture_active()) {
-      rail.on_motion(move->at);
-      return Handled::Yes;
-    }
-    rail.on_motion(move->at);  // hover of the add button and the menu
-    return Handled::No;
-  }
-  if (const auto* press = std::get_if<velyn_ui::PointerPress>(&event)) {
-    if (press->button == velyn_ui::PointerButton::Secondary) {
-      if (!r.contains(press->at) && !rail.menu_open()) return Handled::No;
-      rail.on_right_press(press->at);
-      apply_rail_outcomes(document, ctx);
-      return Handled::Yes;
-    }
-    if (press->button != velyn_ui::PointerButton::Primary) return Handled::No;
-    if (std::abs(press->at.x - r.x1) <= kRailResizeEdge && press->at.y >= r.y0 && press->at.y <= r.y1 &&
-        !rail.menu_open()) {
-      rail_resizing = true;
-      return Handled::Yes;
-    }
-    if (!rail.menu_open() && !r.contains(press->at)) return Handled::No;
-    rail.on_press(press->at);
-    apply_rail_outcomes(document, ctx);
-    return Handled::Yes;
-  }
-  if (const auto* release = std::get_if<velyn_ui::PointerRelease>(&event)) {
-    if (rail_resizing) {
-      rail_resizing = false;
-      return Handled::Yes;
-    }
-    if (!rail.gesture_active()) return Handled::No;
-    rail.on_release(release->at);
-    apply_rail_outcomes(document, ctx);
-    return Handled::Yes;
-  }
-  if (const auto* wheel = std::get_if<velyn_ui::Wheel>(&event)) {
-    if ((wheel->modifiers & velyn_ui::kModCtrl) || !r.contains(wheel->at)) return Handled::No;
-    const double lines = wheel->unit == velyn_ui::WheelUnit::Lines ? wheel->dy : wheel->dy / kWheelLinePixels;
-    rail.on_wheel(-lines);
-    return Handled::Yes;
-  }
-  if (const auto* key = std::get_if<velyn_ui::KeyPress>(&event)) {
-    if (key->key == velyn_ui::Key::Escape && rail.on_escape()) return Handled::Yes;
-  }
-  return Handled::No;
-}
-
 PdfApp::CloseTiming PdfApp::request_close(double now) {
   // Closing now would drop a save the worker is still writing: the window
   // stays until it is published or fails (close_ready), for a bounded time.
@@ -353,7 +294,7 @@ velyn_ui::Handled PdfApp::handle_event(const velyn_ui::Event& event, docstore::D
   if (std::holds_alternative<velyn_ui::CloseRequest>(event)) {
     return request_close(ctx.now) == CloseTiming::AfterSave ? velyn_ui::Handled::Yes : velyn_ui::Handled::No;
   }
-  return EventRouter::route(*this, event, document, ctx);
+  return route_event(*this, event, document, ctx);
 }
 
 velyn_ui::CursorShape PdfApp::cursor_at(Point at) const {

@@ -17,7 +17,7 @@
 #include "app/ui/review_sidebar.h"
 #include "app/ui/signature_pad.h"
 #include "app/ui/toolbar.h"
-#include "app_events/markup_geometry.h"
+#include "app/markup_geometry.h"
 #include "velyn_ui/log.h"
 #include "velyn_ui/widget/clipboard.h"
 
@@ -121,6 +121,67 @@ void add_highlights(PdfApp& app, docstore::Document& document, velyn_ui::FrameCo
 const source::TextLayer* layer_of(const PdfApp& app, std::uint64_t page) {
   const auto it = app.page_texts.find(page);
   return it == app.page_texts.end() ? nullptr : it->second.get();
+}
+
+// ---- page rail ----------------------------------------------------------------
+
+// The rail's share of an event: its gestures, the resize edge, its menu and wheel.
+Handled rail_event(PdfApp& app, const velyn_ui::Event& event, docstore::Document& document,
+                   velyn_ui::FrameContext& ctx) {
+  const bool shown = app.document_loaded && app.panels.thumbnails_open && app.regions.rail.has_area();
+  if (!shown) return Handled::No;
+  const Rect& r = app.regions.rail;
+  if (const auto* move = std::get_if<velyn_ui::PointerMove>(&event)) {
+    if (app.rail_resizing) {
+      app.panels.rail_width = std::clamp(move->at.x - app.window.x0, kRailMinWidth, kRailMaxWidth);
+      relayout(app);
+      return Handled::Yes;
+    }
+    if (app.rail.gesture_active()) {
+      app.rail.on_motion(move->at);
+      return Handled::Yes;
+    }
+    app.rail.on_motion(move->at);  // hover of the add button and the menu
+    return Handled::No;
+  }
+  if (const auto* press = std::get_if<velyn_ui::PointerPress>(&event)) {
+    if (press->button == velyn_ui::PointerButton::Secondary) {
+      if (!r.contains(press->at) && !app.rail.menu_open()) return Handled::No;
+      app.rail.on_right_press(press->at);
+      app.apply_rail_outcomes(document, ctx);
+      return Handled::Yes;
+    }
+    if (press->button != velyn_ui::PointerButton::Primary) return Handled::No;
+    if (std::abs(press->at.x - r.x1) <= kRailResizeEdge && press->at.y >= r.y0 && press->at.y <= r.y1 &&
+        !app.rail.menu_open()) {
+      app.rail_resizing = true;
+      return Handled::Yes;
+    }
+    if (!app.rail.menu_open() && !r.contains(press->at)) return Handled::No;
+    app.rail.on_press(press->at);
+    app.apply_rail_outcomes(document, ctx);
+    return Handled::Yes;
+  }
+  if (const auto* release = std::get_if<velyn_ui::PointerRelease>(&event)) {
+    if (app.rail_resizing) {
+      app.rail_resizing = false;
+      return Handled::Yes;
+    }
+    if (!app.rail.gesture_active()) return Handled::No;
+    app.rail.on_release(release->at);
+    app.apply_rail_outcomes(document, ctx);
+    return Handled::Yes;
+  }
+  if (const auto* wheel = std::get_if<velyn_ui::Wheel>(&event)) {
+    if ((wheel->modifiers & velyn_ui::kModCtrl) || !r.contains(wheel->at)) return Handled::No;
+    const double lines = wheel->unit == velyn_ui::WheelUnit::Lines ? wheel->dy : wheel->dy / kWheelLinePixels;
+    app.rail.on_wheel(-lines);
+    return Handled::Yes;
+  }
+  if (const auto* key = std::get_if<velyn_ui::KeyPress>(&event)) {
+    if (key->key == velyn_ui::Key::Escape && app.rail.on_escape()) return Handled::Yes;
+  }
+  return Handled::No;
 }
 
 // ---- keys --------------------------------------------------------------------
@@ -272,7 +333,7 @@ Handled handle_move(PdfApp& app, const velyn_ui::PointerMove& move, docstore::Do
     return Handled::Yes;
   }
   if (app.rail_resizing || app.rail.gesture_active()) {
-    EventRouter::rail_event(app, velyn_ui::Event(move), document, ctx);
+    rail_event(app, velyn_ui::Event(move), document, ctx);
     return Handled::Yes;
   }
   if (in.scrollbar) {
@@ -310,7 +371,7 @@ Handled handle_move(PdfApp& app, const velyn_ui::PointerMove& move, docstore::Do
     if (in.markup->kind == Tool::Draw) append_ink_point(in.markup->points, p);
     return Handled::Yes;
   }
-  EventRouter::rail_event(app, velyn_ui::Event(move), document, ctx);  // hover
+  rail_event(app, velyn_ui::Event(move), document, ctx);  // hover
   return Handled::Yes;
 }
 
@@ -504,7 +565,7 @@ Handled handle_release(PdfApp& app, const velyn_ui::PointerRelease& release, doc
     return Handled::Yes;
   }
   if (app.rail_resizing || app.rail.gesture_active()) {
-    EventRouter::rail_event(app, velyn_ui::Event(release), document, ctx);
+    rail_event(app, velyn_ui::Event(release), document, ctx);
     return Handled::Yes;
   }
   if (in.mode == InteractionMode::Selecting) {
@@ -596,7 +657,7 @@ Handled handle_press(PdfApp& app, const velyn_ui::PointerPress& press, docstore:
                      velyn_ui::FrameContext& ctx) {
   app.input.shift_held = press.modifiers & velyn_ui::kModShift;
   if (press.button == velyn_ui::PointerButton::Secondary) {
-    if (EventRouter::rail_event(app, velyn_ui::Event(press), document, ctx) == Handled::Yes) return Handled::Yes;
+    if (rail_event(app, velyn_ui::Event(press), document, ctx) == Handled::Yes) return Handled::Yes;
     if (app.document_loaded) secondary_press(app, press.at, ctx);
     return Handled::Yes;
   }
@@ -650,7 +711,7 @@ Handled handle_press(PdfApp& app, const velyn_ui::PointerPress& press, docstore:
     }
     return Handled::Yes;
   }
-  if (EventRouter::rail_event(app, velyn_ui::Event(press), document, ctx) == Handled::Yes) return Handled::Yes;
+  if (rail_event(app, velyn_ui::Event(press), document, ctx) == Handled::Yes) return Handled::Yes;
   if (in_sidebar) {
     app.search.field.set_focused(false);
     if (!pad_press(app, at)) press_sidebar(app, document, ctx, at);
@@ -689,8 +750,8 @@ Handled keyboard_focus_key(PdfApp& app, const velyn_ui::KeyPress& key, docstore:
   if (!target) return Handled::No;
   const std::string name = target->name;
   const Point at = target->rect.center();
-  EventRouter::route(app, velyn_ui::PointerPress{at}, document, ctx);
-  EventRouter::route(app, velyn_ui::PointerRelease{at}, document, ctx);
+  route_event(app, velyn_ui::PointerPress{at}, document, ctx);
+  route_event(app, velyn_ui::PointerRelease{at}, document, ctx);
   // The click was the keyboard's: the ring stays on its control if it is still there.
   app.keyboard_focus = name;
   app.redraw_requested = true;
@@ -699,13 +760,8 @@ Handled keyboard_focus_key(PdfApp& app, const velyn_ui::KeyPress& key, docstore:
 
 }  // namespace
 
-Handled EventRouter::rail_event(PdfApp& app, const velyn_ui::Event& event, docstore::Document& document,
-                                velyn_ui::FrameContext& ctx) {
-  return app.handle_rail_event(event, document, ctx);
-}
-
-Handled EventRouter::route(PdfApp& app, const velyn_ui::Event& event, docstore::Document& document,
-                           velyn_ui::FrameContext& ctx) {
+Handled route_event(PdfApp& app, const velyn_ui::Event& event, docstore::Document& document,
+                    velyn_ui::FrameContext& ctx) {
   if (app.input.input_blocked) return Handled::No;
   if (std::holds_alternative<velyn_ui::PointerLeave>(event)) {
     app.pointer.reset();
@@ -776,7 +832,7 @@ Handled EventRouter::route(PdfApp& app, const velyn_ui::Event& event, docstore::
     return handle_search_event(app, event, ctx.now);
   }
   if (const auto* wheel = std::get_if<velyn_ui::Wheel>(&event)) {
-    if (EventRouter::rail_event(app, event, document, ctx) == Handled::Yes) return Handled::Yes;
+    if (rail_event(app, event, document, ctx) == Handled::Yes) return Handled::Yes;
     return handle_wheel(app, *wheel);
   }
   if (const auto* mag = std::get_if<velyn_ui::Magnify>(&event)) {

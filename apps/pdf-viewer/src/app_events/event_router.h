@@ -8,7 +8,7 @@
 // own handling. Input only translates: what it asks for becomes a command or
 // a gesture's viewer actions, carried out by the executor (app/executor.h).
 #include "app/tool.h"
-#include "app_events/interaction_state.h"
+#include "app/interaction_state.h"
 #include "velyn_ui/event.h"
 #include "velyn_ui/widget.h"
 
@@ -25,13 +25,9 @@ inline constexpr double kArrowStep = 90;
 inline constexpr double kPanSlop = 4;        // a press becomes a pan beyond this
 inline constexpr double kMinRegion = 3;      // points; smaller regions copy nothing
 
-struct EventRouter {
-  static velyn_ui::Handled route(PdfApp& app, const velyn_ui::Event& event, docstore::Document& document,
-                                 velyn_ui::FrameContext& ctx);
-  // The page rail's share of an event (PdfApp keeps it private).
-  static velyn_ui::Handled rail_event(PdfApp& app, const velyn_ui::Event& event, docstore::Document& document,
-                                      velyn_ui::FrameContext& ctx);
-};
+// The input layer's one entry: the viewer widget hands it every event.
+velyn_ui::Handled route_event(PdfApp& app, const velyn_ui::Event& event, docstore::Document& document,
+                              velyn_ui::FrameContext& ctx);
 
 // Copies the shown text selection; false when nothing was copied.
 bool copy_selection(PdfApp& app);

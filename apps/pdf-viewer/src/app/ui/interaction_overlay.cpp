@@ -4,7 +4,7 @@
 
 #include "app/pdf_app.h"
 #include "app/ui/page_canvas.h"
-#include "app_events/markup_geometry.h"
+#include "app/markup_geometry.h"
 #include "velyn_ui/scene.h"
 #include "velyn_ui/text_renderer.h"
 #include "velyn_ui/theme.h"

@@ -9,7 +9,6 @@
 #include "app/pdf_app.h"
 #include "app/ui/chrome_style.h"
 #include "app/ui/signature_pad.h"
-#include "app_events/event_router.h"
 #include "velyn_ui/scene.h"
 #include "velyn_ui/text_renderer.h"
 #include "velyn_ui/theme.h"

@@ -1,5 +1,5 @@
 // What the markup tools commit and hit, without a viewer.
-#include "app_events/markup_geometry.h"
+#include "app/markup_geometry.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "actions/review_model.h"
-#include "app_events/interaction_state.h"
+#include "app/interaction_state.h"
 #include "source/page_image.h"
 
 namespace pdf_app {

@@ -1,4 +1,4 @@
-#include "app_events/markup_geometry.h"
+#include "app/markup_geometry.h"
 
 #include <algorithm>
 #include <cmath>
