@@ -88,19 +88,9 @@ void PdfApp::open_sample() {
   state.document = sample_document();
   state.file_name = std::string(kSampleFileName);
   state.source_page_count = state.document.pages.size();
-  page_width = state.document.page_width;
-  page_height = state.document.page_height;
-  doc = std::move(state);
-  plan.clear();
-  page_sources.clear();
-  for (std::uint64_t n = 1; n <= doc->source_page_count; ++n) {
-    plan.push_back({pdf_actions::seeded_entry_id(n), n, std::nullopt});
-    page_sources.push_back(n);
-  }
-  document_loaded = true;
+  const double width = state.document.page_width, height = state.document.page_height;
+  install_document(std::move(state), width, height);
   demo_mode = true;
-  panels.thumbnails_open = !panels.narrow;
-  redraw_requested = true;
 }
 
 void PdfApp::record_open_failure(const std::string& path, const std::string& error) {
@@ -350,13 +340,30 @@ void PdfApp::on_opened(source::Opened opened) {
   state.raster_document = opened.opened.raster_document;
   state.file_name = std::move(opened.opened.file_name);
   state.document = std::move(opened.opened.document);
-  page_width = state.document.page_width;
-  page_height = state.document.page_height;
+  double width = state.document.page_width, height = state.document.page_height;
   if (!opened.opened.page_sizes.empty()) {
-    page_width = opened.opened.page_sizes.front().width;
-    page_height = opened.opened.page_sizes.front().height;
+    width = opened.opened.page_sizes.front().width;
+    height = opened.opened.page_sizes.front().height;
   }
+  install_document(std::move(state), width, height);
+  record = record_for_path(doc->path);
+  waiting_for_record = true;
+  if (doc->raster_document && client) {
+    if (auto activated = client->activate(*doc->raster_document); !activated) {
+      status = fmt::format("PDF source activation failed: {}", activated.error().message());
+    }
+  }
+  complete_host_operation(*this, true, std::nullopt);
+}
+
+void PdfApp::install_document(OpenDocumentState state, double slot_width, double slot_height) {
   doc = std::move(state);
+  page_width = slot_width;
+  page_height = slot_height;
+  document_loaded = true;
+  open_error.reset();
+  status.reset();
+  // Everything below described the previous document and goes with it.
   rasters.clear();
   page_texts.clear();
   text_requested.clear();
@@ -365,6 +372,9 @@ void PdfApp::on_opened(source::Opened opened) {
   pending_plan.reset();
   applied_plan.reset();
   sent_content_states.clear();
+  worker_plan.clear();
+  worker_content.clear();
+  worker_plan_unsent = false;
   files.pending_import.reset();  // its pages were meant for the previous document
   plan.clear();
   page_sources.clear();
@@ -373,18 +383,12 @@ void PdfApp::on_opened(source::Opened opened) {
     page_sources.push_back(n);
   }
   plan_changed = false;
-  document_loaded = true;
-  open_error.reset();
-  status.reset();
-  record = record_for_path(doc->path);
-  waiting_for_record = true;
+  record.reset();
+  waiting_for_record = false;
   review = {};
   review_heads.reset();
   read_document = nullptr;  // read the plan and the review afresh for this document
-  worker_plan.clear();
-  worker_content.clear();
-  worker_plan_unsent = false;
-  files.exported_heads.reset();  // another document: nothing of its review was exported here
+  files.exported_heads.reset();  // nothing of this review was exported here yet
   selected_annotations.clear();
   fit = FitMode::Page;
   viewport.set_scroll({0, 0});
@@ -400,14 +404,7 @@ void PdfApp::on_opened(source::Opened opened) {
   input.notes = notes;
   // A wide window shows the page rail with a document; the narrow rules still apply.
   if (!panels.narrow) panels.thumbnails_open = true;
-  // The next layout pass (every frame) re-divides the window for a loaded document.
-  if (doc->raster_document && client) {
-    if (auto activated = client->activate(*doc->raster_document); !activated) {
-      status = fmt::format("PDF source activation failed: {}", activated.error().message());
-    }
-  }
   redraw_requested = true;
-  complete_host_operation(*this, true, std::nullopt);
 }
 
 }  // namespace pdf_app

@@ -335,6 +335,10 @@ struct PdfApp final : velyn_ui::Widget {
 
  private:
   void on_opened(pdf::source::Opened opened);
+  // Shows `state` as the document, with pages in slots of the given size, and
+  // drops everything that described the previous one: the one way a document
+  // (the sample or an opened file) comes on screen.
+  void install_document(OpenDocumentState state, double slot_width, double slot_height);
   // Reads the page plan and the review again when the shared document changed,
   // after dispatching the upkeep it needs, if any.
   void reread(docstore::Document& document, velyn_ui::FrameContext& ctx);
