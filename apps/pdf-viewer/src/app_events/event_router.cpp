@@ -18,6 +18,8 @@
 #include "app/ui/signature_pad.h"
 #include "app/ui/toolbar.h"
 #include "app/markup_geometry.h"
+#include "app_events/chrome_input.h"
+#include "app_events/markup_input.h"
 #include "velyn_ui/log.h"
 #include "velyn_ui/widget/clipboard.h"
 
@@ -60,129 +62,6 @@ namespace {
 using pa::PdfViewerAction;
 
 Point page_point(const PdfApp::PageHit& hit) { return {hit.x, hit.y}; }
-
-void select_annotation(PdfApp& app, const std::string& id) {
-  app.selected_annotations = {id};
-  app.input.selected_signature.reset();
-}
-
-void clear_canvas_selection(PdfApp& app) {
-  app.selected_annotations.clear();
-  app.input.selected_signature.reset();
-}
-
-// The comment thread of an annotation, if any.
-const pa::Comment* thread_of(const PdfApp& app, const std::string& anno_id) {
-  for (const auto& c : app.review.comments)
-    if (c.anno && *c.anno == anno_id) return &c;
-  return nullptr;
-}
-
-void reveal_annotation(PdfApp& app, const std::string& anno_id) {
-  if (const auto* c = thread_of(app, anno_id)) reveal_in_sidebar(app, SidebarTab::Comments, c->id);
-}
-
-void create_note(PdfApp& app, docstore::Document& document, velyn_ui::FrameContext& ctx, std::uint64_t page,
-                 Point at) {
-  PdfViewerAction::CreateNote note;
-  note.anno_id = pa::new_uuid();
-  note.comment_id = pa::new_uuid();
-  note.page = page;
-  note.x = at.x;
-  note.y = at.y;
-  note.color = std::string(pa::swatch_name(app.swatch));
-  note.author = app.local_author;
-  note.created = app.input.notes.next();
-  const std::string anno = note.anno_id, comment = note.comment_id;
-  if (!execute(app, document, ctx, note)) return;
-  select_annotation(app, anno);
-  reveal_in_sidebar(app, SidebarTab::Comments, comment);
-  open_comment_editor(app, EditorKind::CommentBody, comment);
-}
-
-void add_highlights(PdfApp& app, docstore::Document& document, velyn_ui::FrameContext& ctx, std::uint64_t page,
-                    const std::vector<PageRect>& rects, pa::Swatch swatch) {
-  // One annotation per line, all of them one gesture: one change.
-  std::vector<PdfViewerAction> adds;
-  for (const auto& r : rects) {
-    PdfViewerAction::AddAnnotation add;
-    add.id = pa::new_uuid();
-    add.page = page;
-    add.geom = pa::AnnoGeom::Highlight{r.x, r.y, r.w, r.h};
-    add.color = std::string(pa::swatch_name(swatch));
-    add.author = app.local_author;
-    adds.emplace_back(std::move(add));
-  }
-  if (adds.empty()) return;
-  const std::string last = std::get<PdfViewerAction::AddAnnotation>(adds.back().value).id;
-  if (execute(app, document, ctx, adds)) select_annotation(app, last);
-}
-
-const source::TextLayer* layer_of(const PdfApp& app, std::uint64_t page) {
-  const auto it = app.page_texts.find(page);
-  return it == app.page_texts.end() ? nullptr : it->second.get();
-}
-
-// ---- page rail ----------------------------------------------------------------
-
-// The rail's share of an event: its gestures, the resize edge, its menu and wheel.
-Handled rail_event(PdfApp& app, const velyn_ui::Event& event, docstore::Document& document,
-                   velyn_ui::FrameContext& ctx) {
-  const bool shown = app.document_loaded && app.panels.thumbnails_open && app.regions.rail.has_area();
-  if (!shown) return Handled::No;
-  const Rect& r = app.regions.rail;
-  if (const auto* move = std::get_if<velyn_ui::PointerMove>(&event)) {
-    if (app.rail_resizing) {
-      app.panels.rail_width = std::clamp(move->at.x - app.window.x0, kRailMinWidth, kRailMaxWidth);
-      relayout(app);
-      return Handled::Yes;
-    }
-    if (app.rail.gesture_active()) {
-      app.rail.on_motion(move->at);
-      return Handled::Yes;
-    }
-    app.rail.on_motion(move->at);  // hover of the add button and the menu
-    return Handled::No;
-  }
-  if (const auto* press = std::get_if<velyn_ui::PointerPress>(&event)) {
-    if (press->button == velyn_ui::PointerButton::Secondary) {
-      if (!r.contains(press->at) && !app.rail.menu_open()) return Handled::No;
-      app.rail.on_right_press(press->at);
-      app.apply_rail_outcomes(document, ctx);
-      return Handled::Yes;
-    }
-    if (press->button != velyn_ui::PointerButton::Primary) return Handled::No;
-    if (std::abs(press->at.x - r.x1) <= kRailResizeEdge && press->at.y >= r.y0 && press->at.y <= r.y1 &&
-        !app.rail.menu_open()) {
-      app.rail_resizing = true;
-      return Handled::Yes;
-    }
-    if (!app.rail.menu_open() && !r.contains(press->at)) return Handled::No;
-    app.rail.on_press(press->at);
-    app.apply_rail_outcomes(document, ctx);
-    return Handled::Yes;
-  }
-  if (const auto* release = std::get_if<velyn_ui::PointerRelease>(&event)) {
-    if (app.rail_resizing) {
-      app.rail_resizing = false;
-      return Handled::Yes;
-    }
-    if (!app.rail.gesture_active()) return Handled::No;
-    app.rail.on_release(release->at);
-    app.apply_rail_outcomes(document, ctx);
-    return Handled::Yes;
-  }
-  if (const auto* wheel = std::get_if<velyn_ui::Wheel>(&event)) {
-    if ((wheel->modifiers & velyn_ui::kModCtrl) || !r.contains(wheel->at)) return Handled::No;
-    const double lines = wheel->unit == velyn_ui::WheelUnit::Lines ? wheel->dy : wheel->dy / kWheelLinePixels;
-    app.rail.on_wheel(-lines);
-    return Handled::Yes;
-  }
-  if (const auto* key = std::get_if<velyn_ui::KeyPress>(&event)) {
-    if (key->key == velyn_ui::Key::Escape && app.rail.on_escape()) return Handled::Yes;
-  }
-  return Handled::No;
-}
 
 // ---- keys --------------------------------------------------------------------
 
@@ -453,71 +332,6 @@ void press_canvas(PdfApp& app, const velyn_ui::PointerPress& press, docstore::Do
   }
 }
 
-void copy_region(PdfApp& app) {
-  auto& r = app.input.region;
-  const double x0 = std::min(r.first.x, r.moving.x), x1 = std::max(r.first.x, r.moving.x);
-  const double y0 = std::min(r.first.y, r.moving.y), y1 = std::max(r.first.y, r.moving.y);
-  if (x1 - x0 < kMinRegion || y1 - y0 < kMinRegion) return;
-  if (r.page == 0 || r.page > app.plan.size()) return;
-  const auto target = static_cast<std::uint32_t>(std::lround(app.page_width * 2));
-  const std::uint64_t index = r.page - 1;
-  const RasterKey key{app.plan[index].id, width_bucket(target)};
-  const velyn_ui::Image* image = app.rasters.lookup(key);
-  if (!image || image->empty()) {
-    // Positions agree with the worker's only while no plan is on its way.
-    if (!app.rasters.requested(key) && !app.pending_plan && app.client && app.doc && app.doc->raster_document) {
-      app.rasters.mark_requested(key);
-      if (!app.client->render(*app.doc->raster_document, index, target)) app.rasters.forget_request(key);
-    }
-    app.status = "Rendering selected region…";
-    return;
-  }
-  const double k = double(image->width()) / app.page_width;
-  const auto clampi = [](double v, std::uint32_t hi) {
-    return static_cast<std::uint32_t>(std::clamp(std::lround(v), 0L, long(hi)));
-  };
-  const std::uint32_t px0 = clampi(x0 * k, image->width()), px1 = clampi(x1 * k, image->width());
-  const std::uint32_t py0 = clampi(y0 * k, image->height()), py1 = clampi(y1 * k, image->height());
-  const std::uint32_t w = px1 - px0, h = py1 - py0;
-  if (w == 0 || h == 0) return;
-  std::vector<std::uint8_t> rgba(std::size_t(w) * h * 4);
-  const auto argb = image->argb();
-  for (std::uint32_t y = 0; y < h; ++y) {
-    for (std::uint32_t x = 0; x < w; ++x) {
-      const std::uint32_t v = argb[std::size_t(py0 + y) * image->width() + px0 + x];
-      const std::uint32_t a = v >> 24;
-      const auto un = [a](std::uint32_t c) { return std::uint8_t(a ? std::min<std::uint32_t>(255, c * 255 / a) : 0); };
-      auto* o = &rgba[(std::size_t(y) * w + x) * 4];
-      o[0] = un((v >> 16) & 255);
-      o[1] = un((v >> 8) & 255);
-      o[2] = un(v & 255);
-      o[3] = std::uint8_t(a);
-    }
-  }
-  if (velyn_ui::text_selection::clipboard_copy_image(w, h, rgba)) {
-    app.status = fmt::format("Copied a {}×{} image region", w, h);
-  } else {
-    app.status = "Selected a region (clipboard unavailable)";
-  }
-}
-
-void commit_markup(PdfApp& app, docstore::Document& document, velyn_ui::FrameContext& ctx) {
-  auto drag = std::move(*app.input.markup);
-  app.input.markup.reset();
-  if (drag.kind == Tool::Highlight) {
-    const auto rects = highlight_rects(layer_of(app, drag.page), drag.first, drag.moving);
-    add_highlights(app, document, ctx, drag.page, rects, app.swatch);
-  } else if (drag.points.size() >= 2) {
-    PdfViewerAction::AddAnnotation add;
-    add.id = pa::new_uuid();
-    add.page = drag.page;
-    add.geom = pa::AnnoGeom::Ink{std::move(drag.points)};
-    add.color = std::string(pa::swatch_name(app.swatch));
-    add.author = app.local_author;
-    execute(app, document, ctx, add);
-  }
-}
-
 void click_canvas(PdfApp& app, Point screen) {
   const auto hit = app.hit_test(screen);
   if (!hit) {
@@ -587,23 +401,6 @@ Handled handle_release(PdfApp& app, const velyn_ui::PointerRelease& release, doc
   return Handled::No;
 }
 
-// The canvas's scrollbars: the thumb is dragged, a press on the track pages.
-bool press_scrollbar(PdfApp& app, Point at) {
-  if (!app.regions.canvas.contains(at)) return false;
-  const auto hit = app.viewport.scrollbar_at(at);
-  if (!hit) return false;
-  if (hit->part == velyn_ui::ScrollbarHit::Part::Thumb) {
-    const bool vertical = hit->axis == velyn_ui::ScrollAxis::Vertical;
-    app.input.scrollbar = ScrollbarDrag{hit->axis, vertical ? at.y : at.x,
-                                        vertical ? app.viewport.scroll().y : app.viewport.scroll().x};
-  } else {
-    app.viewport.page_towards(*hit);
-    app.update_current_page();
-  }
-  app.redraw_requested = true;
-  return true;
-}
-
 // The selection HUD: copy, a swatch (highlights of the selection), comment.
 bool press_hud(PdfApp& app, Point at, docstore::Document& document, velyn_ui::FrameContext& ctx) {
   auto& in = app.input;
@@ -668,49 +465,8 @@ Handled handle_press(PdfApp& app, const velyn_ui::PointerPress& press, docstore:
   const bool in_sidebar = app.panels.sidebar_open && app.regions.sidebar.contains(at);
   if (app.sidebar.editor && !in_sidebar) commit_editor(app, document, ctx);
   if (handle_search_event(app, velyn_ui::Event(press), ctx.now) == Handled::Yes) return Handled::Yes;
-  if (app.regions.toolbar.contains(at)) {
-    const ToolbarLayout bar = compute_toolbar_layout(app.regions.toolbar, app.scale, app.tool);
-    using Op = pa::PdfOperation;
-    if (bar.open.contains(at) || bar.save.contains(at)) return Handled::No;  // the file operations answer these
-    if (bar.thumbnails.contains(at)) {
-      execute(app, Op::ToggleRail{});
-    } else if (bar.sidebar.contains(at)) {
-      execute(app, Op::ToggleSidebar{});
-    } else if (bar.zoom_out.contains(at)) {
-      execute(app, Op::ZoomOut{});
-    } else if (bar.zoom_in.contains(at)) {
-      execute(app, Op::ZoomIn{});
-    } else if (bar.fit.contains(at)) {
-      execute(app, command::ToggleFit{});
-    } else if (bar.find.contains(at)) {
-      if (app.document_loaded) execute(app, command::ToggleSearch{});
-    } else {
-      for (const auto& [t, r] : bar.tools)
-        if (r.contains(at)) execute(app, command::SetTool{t});
-      for (const auto& [s, r] : bar.swatches) {
-        if (!r.contains(at)) continue;
-        app.swatch = s;
-        if (!app.selected_annotations.empty()) {
-          execute(app, document, ctx,
-                  PdfViewerAction::SetAnnotationColor{app.selected_annotations.front(),
-                                                      std::string(pa::swatch_name(s))});
-        }
-      }
-    }
-    app.redraw_requested = true;
-    return Handled::Yes;
-  }
-  if (app.document_loaded && app.bubble_pill.contains(at)) {
-    app.page_bubble.poke(ctx.now);
-    if (app.bubble_left.contains(at)) {
-      execute(app, pa::PdfOperation::PreviousPage{});
-    } else if (app.bubble_right.contains(at)) {
-      execute(app, pa::PdfOperation::NextPage{});
-    } else {
-      execute(app, command::OpenPageJump{});  // the label: type the page to go to
-    }
-    return Handled::Yes;
-  }
+  if (const auto handled = press_toolbar(app, at, document, ctx)) return *handled;
+  if (press_bubble(app, at, ctx.now)) return Handled::Yes;
   if (rail_event(app, velyn_ui::Event(press), document, ctx) == Handled::Yes) return Handled::Yes;
   if (in_sidebar) {
     app.search.field.set_focused(false);
