@@ -1,6 +1,6 @@
 // The SQLite room. States: open (connection live, schema checked) or failed at
 // open. Every statement that writes runs in its own IMMEDIATE transaction.
-#include "velyn_ui/persist/sqlite_room.h"
+#include "velyn_ui/records/sqlite_room.h"
 
 #include <sqlite3.h>
 

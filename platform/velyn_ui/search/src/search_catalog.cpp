@@ -7,7 +7,7 @@
 #include <system_error>
 #include <utility>
 
-#include "velyn_ui/persist/open_room.h"
+#include "velyn_ui/records/open_room.h"
 
 namespace velyn_ui::search {
 
