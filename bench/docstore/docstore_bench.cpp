@@ -11,7 +11,7 @@
 #include <string>
 
 #include "docstore/document.h"
-#include "velyn_ui/persist/open_room.h"
+#include "velyn_ui/records/open_room.h"
 
 using namespace docstore;
 using Clock = std::chrono::steady_clock;

@@ -23,7 +23,7 @@
 #include "app/pdf_app.h"
 #include "docstore/document.h"
 #include "velyn_ui/headless.h"
-#include "velyn_ui/record/record_set.h"
+#include "velyn_ui/records/record_set.h"
 
 extern char** environ;
 

@@ -23,8 +23,8 @@
 #include "actions/page_plan.h"
 #include "actions/review_store.h"
 #include "actions/viewer_dispatch.h"
-#include "velyn_ui/persist/sqlite_room.h"
-#include "velyn_ui/record/record_id.h"
+#include "velyn_ui/records/record_id.h"
+#include "velyn_ui/records/sqlite_room.h"
 
 // Every allocation of the process is counted: an idle update must make none.
 namespace {

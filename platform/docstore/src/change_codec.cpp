@@ -23,6 +23,7 @@
 #include <map>
 
 #include "docstore/change.h"
+#include "leb128.h"
 
 namespace docstore {
 namespace {
@@ -35,14 +36,7 @@ class Writer {
  public:
   void byte(std::uint8_t b) { out.push_back(b); }
   void bytes(const std::uint8_t* p, std::size_t n) { out.insert(out.end(), p, p + n); }
-  void uleb(std::uint64_t v) {
-    do {
-      std::uint8_t b = v & 0x7f;
-      v >>= 7;
-      if (v) b |= 0x80;
-      out.push_back(b);
-    } while (v);
-  }
+  void uleb(std::uint64_t v) { leb128::append(out, v); }
   void sleb(std::int64_t v) {  // zigzag, so small negatives stay small
     uleb((static_cast<std::uint64_t>(v) << 1) ^ static_cast<std::uint64_t>(v >> 63));
   }
@@ -70,17 +64,7 @@ class Reader {
     return true;
   }
   // Minimal LEB128 of at most 64 bits.
-  bool uleb(std::uint64_t& v) {
-    v = 0;
-    for (int shift = 0; shift < 64; shift += 7) {
-      std::uint8_t b;
-      if (!byte(b)) return false;
-      if (shift == 63 && (b & 0x7e)) return false;  // more than 64 bits
-      v |= static_cast<std::uint64_t>(b & 0x7f) << shift;
-      if (!(b & 0x80)) return !(b == 0 && shift > 0);  // a trailing zero group is not minimal
-    }
-    return false;
-  }
+  bool uleb(std::uint64_t& v) { return leb128::read(in_, pos_, v); }
   bool sleb(std::int64_t& v) {
     std::uint64_t z;
     if (!uleb(z)) return false;

@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "document_state.h"
+#include "leb128.h"
 
 namespace docstore {
 namespace {
@@ -580,20 +581,12 @@ Transaction Document::begin() { return Transaction(*this); }
 
 std::vector<std::uint8_t> Document::save() const {
   std::vector<std::uint8_t> out = {'V', 'D', 'O', 'C', 1};
-  auto uleb = [&](std::uint64_t v) {
-    do {
-      std::uint8_t b = v & 0x7f;
-      v >>= 7;
-      if (v) b |= 0x80;
-      out.push_back(b);
-    } while (v);
-  };
   std::size_t total = out.size();
   for (const auto& h : state_->history) total += h.encoded.size() + 5;
   out.reserve(total);
-  uleb(state_->history.size());
+  leb128::append(out, state_->history.size());
   for (const auto& h : state_->history) {
-    uleb(h.encoded.size());
+    leb128::append(out, h.encoded.size());
     out.insert(out.end(), h.encoded.begin(), h.encoded.end());
   }
   return out;
@@ -602,28 +595,22 @@ std::vector<std::uint8_t> Document::save() const {
 velyn::Result<Document> Document::load(std::span<const std::uint8_t> bytes) { return load(bytes, ActorId::random()); }
 
 velyn::Result<Document> Document::load(std::span<const std::uint8_t> bytes, ActorId actor) {
-  std::size_t pos = 0;
-  auto uleb = [&](std::uint64_t& v) -> bool {
-    v = 0;
-    for (int shift = 0; shift < 64 && pos < bytes.size(); shift += 7) {
-      const std::uint8_t b = bytes[pos++];
-      v |= static_cast<std::uint64_t>(b & 0x7f) << shift;
-      if (!(b & 0x80)) return true;
-    }
-    return false;
-  };
   static constexpr std::uint8_t kMagic[5] = {'V', 'D', 'O', 'C', 1};
   if (bytes.size() < 5 || !std::equal(kMagic, kMagic + 5, bytes.begin())) {
     return velyn::fail("not a saved document");
   }
-  pos = 5;
+  std::size_t pos = 5;
   std::uint64_t count;
-  if (!uleb(count) || count > bytes.size() - pos) return velyn::fail("saved document: bad change count");
+  if (!leb128::read(bytes, pos, count) || count > bytes.size() - pos) {
+    return velyn::fail("saved document: bad change count");
+  }
   std::vector<std::pair<Change, std::vector<std::uint8_t>>> incoming;
   incoming.reserve(static_cast<std::size_t>(count));
   for (std::uint64_t i = 0; i < count; ++i) {
     std::uint64_t size;
-    if (!uleb(size) || size > bytes.size() - pos) return velyn::fail("saved document: truncated");
+    if (!leb128::read(bytes, pos, size) || size > bytes.size() - pos) {
+      return velyn::fail("saved document: truncated");
+    }
     const auto piece = bytes.subspan(pos, static_cast<std::size_t>(size));
     pos += static_cast<std::size_t>(size);
     auto change = decode_change(piece);

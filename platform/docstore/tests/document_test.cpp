@@ -391,6 +391,13 @@ TEST(Document, SaveAndLoadKeepStateHeadsAndObjectIdTexts) {
   truncated.pop_back();
   EXPECT_FALSE(Document::load(truncated));
   EXPECT_FALSE(Document::load(std::vector<std::uint8_t>{'x'}));
+  // The change count (one) in a longer form than save ever writes: damage, as
+  // such a form inside a change is.
+  ASSERT_EQ(bytes[5], 1);
+  auto overlong = bytes;
+  overlong[5] = 0x81;
+  overlong.insert(overlong.begin() + 6, 0x00);
+  EXPECT_FALSE(Document::load(overlong));
 }
 
 TEST(ObjIdText, ParsesOnlyItsOwnForm) {

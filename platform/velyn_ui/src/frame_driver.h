@@ -17,7 +17,7 @@
 #include "velyn_ui/event.h"
 #include "velyn_ui/frame_services.h"
 #include "velyn_ui/geometry.h"
-#include "velyn_ui/record/record_set.h"
+#include "velyn_ui/records/record_set.h"
 #include "velyn_ui/state.h"
 #include "velyn_ui/theme.h"
 #include "velyn_ui/widget.h"

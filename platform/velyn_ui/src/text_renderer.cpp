@@ -34,18 +34,37 @@ void append_bytes(std::string& key, const void* value, std::size_t size) {
 
 }  // namespace
 
-TextRenderer::TextRenderer(std::string face) : face_(std::move(face)) {
-  context_ = pango_font_map_create_context(pango_cairo_font_map_get_default());
+PangoContext* create_text_context() {
+  PangoContext* context = pango_font_map_create_context(pango_cairo_font_map_get_default());
   // Unhinted metrics: the same text measures the same at every device scale,
   // which keeps layouts and headless frames stable.
   cairo_font_options_t* options = cairo_font_options_create();
   cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
   cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
   cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
-  pango_cairo_context_set_font_options(context_, options);
+  pango_cairo_context_set_font_options(context, options);
   cairo_font_options_destroy(options);
-  pango_cairo_context_set_resolution(context_, 96.0);
+  pango_cairo_context_set_resolution(context, 96.0);
+  return context;
 }
+
+void set_layout_style(PangoLayout* layout, const std::string& face, double px, int weight,
+                      std::optional<double> wrap_width) {
+  PangoFontDescription* desc = pango_font_description_new();
+  pango_font_description_set_family(desc, face.c_str());
+  pango_font_description_set_absolute_size(desc, std::max(1.0, px) * PANGO_SCALE);
+  pango_font_description_set_weight(desc, pango_weight(weight));
+  pango_layout_set_font_description(layout, desc);
+  pango_font_description_free(desc);
+  if (wrap_width) {
+    pango_layout_set_width(layout, static_cast<int>(std::max(1.0, *wrap_width) * PANGO_SCALE));
+    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+  } else {
+    pango_layout_set_width(layout, -1);
+  }
+}
+
+TextRenderer::TextRenderer(std::string face) : face_(std::move(face)), context_(create_text_context()) {}
 
 TextRenderer::~TextRenderer() {
   for (auto& [key, entry] : cache_) g_object_unref(entry.layout);
@@ -79,17 +98,8 @@ TextRenderer::Entry& TextRenderer::layout_for(std::string_view text, double size
   }
 
   PangoLayout* layout = pango_layout_new(context_);
-  PangoFontDescription* desc = pango_font_description_new();
-  pango_font_description_set_family(desc, face_.c_str());
-  pango_font_description_set_absolute_size(desc, std::max(1.0, px) * PANGO_SCALE);
-  pango_font_description_set_weight(desc, pango_weight(weight));
-  pango_layout_set_font_description(layout, desc);
-  pango_font_description_free(desc);
+  set_layout_style(layout, face_, px, weight, wrap_width);
   pango_layout_set_text(layout, text.data(), static_cast<int>(text.size()));
-  if (wrap_width) {
-    pango_layout_set_width(layout, static_cast<int>(std::max(1.0, *wrap_width) * PANGO_SCALE));
-    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-  }
   pango_layout_set_alignment(layout, pango_alignment(align));
 
   PangoRectangle logical;

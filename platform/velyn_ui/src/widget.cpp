@@ -1,6 +1,6 @@
 #include "velyn_ui/widget.h"
 
-#include "velyn_ui/record/record.h"
+#include "velyn_ui/records/record.h"
 
 namespace velyn_ui {
 

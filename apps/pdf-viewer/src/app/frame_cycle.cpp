@@ -14,7 +14,7 @@
 #include "source/source_jobs.h"
 #include "source/source_worker.h"
 #include "velyn_ui/frame_services.h"
-#include "velyn_ui/record/record_set.h"
+#include "velyn_ui/records/record_set.h"
 
 namespace pdf_app {
 

@@ -13,8 +13,8 @@
 #include "velyn_ui/log.h"
 #include "velyn_actions/registry.h"
 #include "velyn_ui/headless.h"
-#include "velyn_ui/persist/open_room.h"
-#include "velyn_ui/record/record_set.h"
+#include "velyn_ui/records/open_room.h"
+#include "velyn_ui/records/record_set.h"
 
 namespace pdf_app {
 

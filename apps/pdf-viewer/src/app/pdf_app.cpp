@@ -23,7 +23,7 @@
 #include "velyn_actions/log.h"
 #include "velyn_ui/action_host.h"
 #include "velyn_ui/frame_services.h"
-#include "velyn_ui/record/record_set.h"
+#include "velyn_ui/records/record_set.h"
 #include "velyn_ui/wake.h"
 
 namespace pdf_app {

@@ -40,7 +40,7 @@
 #include "velyn_actions/executor.h"
 #include "velyn_ui/geometry.h"
 #include "velyn_ui/page_sidebar.h"
-#include "velyn_ui/record/record.h"
+#include "velyn_ui/records/record.h"
 #include "velyn_ui/status_bubble.h"
 #include "velyn_ui/tooltip.h"
 #include "velyn_ui/viewport_state.h"

@@ -21,7 +21,7 @@
 #include "velyn_ui/action_host.h"
 #include "velyn_ui/frame_services.h"
 #include "velyn_ui/portal/fake_picker.h"
-#include "velyn_ui/record/record_set.h"
+#include "velyn_ui/records/record_set.h"
 #include "velyn_ui/text_renderer.h"
 #include "velyn_ui/theme.h"
 

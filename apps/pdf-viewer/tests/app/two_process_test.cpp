@@ -23,7 +23,7 @@
 #include "pdf_fixtures.h"
 #include "velyn_ui/action_host.h"
 #include "velyn_ui/headless.h"
-#include "velyn_ui/persist/open_room.h"
+#include "velyn_ui/records/open_room.h"
 
 extern char** environ;
 

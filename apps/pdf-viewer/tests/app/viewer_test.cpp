@@ -23,7 +23,7 @@
 #include "source/source_worker.h"
 #include "velyn_ui/frame_services.h"
 #include "velyn_ui/headless.h"
-#include "velyn_ui/record/record_set.h"
+#include "velyn_ui/records/record_set.h"
 #include "velyn_ui/text_renderer.h"
 #include "velyn_ui/theme.h"
 

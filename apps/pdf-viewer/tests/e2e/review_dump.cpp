@@ -11,7 +11,7 @@
 #include "app/identity.h"
 #include "app/launch.h"
 #include "app/pdf_app.h"
-#include "velyn_ui/persist/open_room.h"
+#include "velyn_ui/records/open_room.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // (to learn which record a document belongs to) and the action host (to
 // dispatch the actions its input makes).
 #include "velyn_ui/action_host.h"
-#include "velyn_ui/record/record_set.h"
+#include "velyn_ui/records/record_set.h"
 
 namespace velyn_ui {
 

@@ -10,7 +10,7 @@
 #include "velyn/error.h"
 #include "velyn_ui/color.h"
 #include "velyn_ui/event.h"
-#include "velyn_ui/record/record_set.h"
+#include "velyn_ui/records/record_set.h"
 #include "velyn_ui/state.h"
 #include "velyn_ui/theme.h"
 #include "velyn_ui/widget.h"

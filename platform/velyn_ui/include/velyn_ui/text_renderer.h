@@ -29,6 +29,16 @@ constexpr int kWeightMedium = 1;
 constexpr int kWeightSemibold = 2;
 constexpr int kWeightBold = 3;
 
+// The toolkit's one Pango set-up. Every text that is measured or drawn (the
+// renderer's, a text field's) is laid out in a context from here and styled by
+// set_layout_style, so the same text measures the same wherever it is laid
+// out. The caller owns the returned reference (g_object_unref).
+PangoContext* create_text_context();
+// Face, size in pixels (at least 1), weight, and wrapping at word boundaries
+// (then characters) within `wrap_width`; none means one unwrapped line.
+void set_layout_style(PangoLayout* layout, const std::string& face, double px, int weight,
+                      std::optional<double> wrap_width);
+
 struct TextMetrics {
   double width = 0;     // logical width of the widest line
   double height = 0;    // logical height of all lines

@@ -1,8 +1,8 @@
-#include "velyn_ui/persist/open_room.h"
+#include "velyn_ui/records/open_room.h"
 
 #include <cstdlib>
 
-#include "velyn_ui/persist/sqlite_room.h"
+#include "velyn_ui/records/sqlite_room.h"
 
 namespace velyn_ui::persist {
 namespace {

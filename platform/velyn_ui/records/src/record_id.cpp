@@ -1,4 +1,4 @@
-#include "velyn_ui/record/record_id.h"
+#include "velyn_ui/records/record_id.h"
 
 #include <openssl/evp.h>
 #include <uuid/uuid.h>

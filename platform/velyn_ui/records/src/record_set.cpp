@@ -1,6 +1,6 @@
 // Record sets: documents per record, kept in step with their room.
-// Invariants and states are listed in velyn_ui/record/record_set.h.
-#include "velyn_ui/record/record_set.h"
+// Invariants and states are listed in velyn_ui/records/record_set.h.
+#include "velyn_ui/records/record_set.h"
 
 #include <algorithm>
 #include <map>

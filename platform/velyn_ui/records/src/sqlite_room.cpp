@@ -1,11 +1,13 @@
 // The SQLite room. States: open (connection live, schema checked) or failed at
 // open. Every statement that writes runs in its own IMMEDIATE transaction.
-#include "velyn_ui/persist/sqlite_room.h"
+#include "velyn_ui/records/sqlite_room.h"
 
 #include <sqlite3.h>
 
 #include <cstring>
 #include <system_error>
+
+#include "velyn_ui/records/sqlite_statement.h"
 
 namespace velyn_ui::persist {
 namespace {
@@ -35,74 +37,60 @@ CREATE TABLE IF NOT EXISTS changes(
 CREATE INDEX IF NOT EXISTS changes_by_record ON changes(record_id, cursor);
 )sql";
 
-struct Statement {
-  sqlite3_stmt* stmt = nullptr;
-  ~Statement() { sqlite3_finalize(stmt); }
-};
-
 }  // namespace
 
 struct SqliteRoom::Db {
   sqlite3* db = nullptr;
   std::string name;  // the file, for messages
   std::int64_t data_version = -1;
-  sqlite3_stmt* append = nullptr;
-  sqlite3_stmt* version = nullptr;
+  Statement append;
+  Statement version;
 
   ~Db() {
-    sqlite3_finalize(append);
-    sqlite3_finalize(version);
+    // Statements first: a connection closed under live statements lingers.
+    append = {};
+    version = {};
     sqlite3_close_v2(db);
   }
 
-  std::unexpected<velyn::Error> error(std::string_view step) const {
-    return velyn::fail("room " + name + ": " + std::string(step) + ": " + sqlite3_errmsg(db));
+  // Every failure names the file: "room <file>: <step>: <cause>".
+  std::unexpected<velyn::Error> named(const velyn::Error& e) const {
+    return std::unexpected(e.prefixed("room " + name));
   }
+  std::unexpected<velyn::Error> error(std::string_view step) const { return named(sqlite_error(db, step)); }
 
   velyn::Result<void> exec(const char* sql, std::string_view step) {
-    if (sqlite3_exec(db, sql, nullptr, nullptr, nullptr) != SQLITE_OK) return error(step);
+    if (auto ok = sqlite_exec(db, sql, step); !ok) return named(ok.error());
     return {};
   }
 
   velyn::Result<std::int64_t> scalar(const char* sql, std::string_view step) {
-    Statement s;
-    if (sqlite3_prepare_v2(db, sql, -1, &s.stmt, nullptr) != SQLITE_OK) return error(step);
-    const int rc = sqlite3_step(s.stmt);
-    if (rc != SQLITE_ROW) return error(step);
-    return sqlite3_column_int64(s.stmt, 0);
+    Statement s(db, sql);
+    if (!s.ok() || s.step() != SQLITE_ROW) return error(step);
+    return s.integer(0);
   }
 
   velyn::Result<std::int64_t> current_version() {
     // Reset at once: a statement left open would pin a read snapshot, and a
     // later write from this connection would then fail with SQLITE_BUSY.
-    if (sqlite3_step(version) != SQLITE_ROW) {
-      sqlite3_reset(version);
+    if (version.step() != SQLITE_ROW) {
+      version.reset();
       return error("reading data_version");
     }
-    const std::int64_t v = sqlite3_column_int64(version, 0);
-    sqlite3_reset(version);
+    const std::int64_t v = version.integer(0);
+    version.reset();
     return v;
   }
 };
 
 namespace {
 
-void bind_blob(sqlite3_stmt* s, int i, const void* data, std::size_t size) {
-  sqlite3_bind_blob(s, i, data, static_cast<int>(size), SQLITE_TRANSIENT);
-}
-void bind_text(sqlite3_stmt* s, int i, std::string_view text) {
-  sqlite3_bind_text(s, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-}
-std::string column_text(sqlite3_stmt* s, int i) {
-  const auto* p = sqlite3_column_text(s, i);
-  return p ? std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(sqlite3_column_bytes(s, i)))
-           : std::string();
-}
-std::optional<record::RecordId> column_id(sqlite3_stmt* s, int i) {
-  if (sqlite3_column_bytes(s, i) != 16) return std::nullopt;
-  std::array<std::uint8_t, 16> bytes{};
-  std::memcpy(bytes.data(), sqlite3_column_blob(s, i), 16);
-  return record::RecordId(bytes);
+std::optional<record::RecordId> column_id(const Statement& s, int i) {
+  const auto bytes = s.blob(i);
+  if (bytes.size() != 16) return std::nullopt;
+  std::array<std::uint8_t, 16> id{};
+  std::memcpy(id.data(), bytes.data(), 16);
+  return record::RecordId(id);
 }
 
 }  // namespace
@@ -132,14 +120,12 @@ velyn::Result<std::unique_ptr<SqliteRoom>> SqliteRoom::open(const std::filesyste
     return velyn::fail("room " + db->name + ": the file is a database of another kind, not a room");
   }
   if (*tables == 0) {
-    if (auto ok = db->exec("BEGIN IMMEDIATE", "creating the schema"); !ok) return std::unexpected(ok.error());
+    Transaction tx(db->db);
+    if (!tx.ok()) return db->error("creating the schema");
     const std::string create = std::string(kSchema) + "PRAGMA application_id=" + std::to_string(kApplicationId) +
                                ";PRAGMA user_version=" + std::to_string(kSchemaVersion) + ";";
-    if (auto ok = db->exec(create.c_str(), "creating the schema"); !ok) {
-      sqlite3_exec(db->db, "ROLLBACK", nullptr, nullptr, nullptr);
-      return std::unexpected(ok.error());
-    }
-    if (auto ok = db->exec("COMMIT", "creating the schema"); !ok) return std::unexpected(ok.error());
+    if (auto ok = db->exec(create.c_str(), "creating the schema"); !ok) return std::unexpected(ok.error());
+    if (auto ok = tx.commit("creating the schema"); !ok) return db->named(ok.error());
   } else {
     auto version = db->scalar("PRAGMA user_version", "reading the schema version");
     if (!version) return std::unexpected(version.error());
@@ -147,22 +133,18 @@ velyn::Result<std::unique_ptr<SqliteRoom>> SqliteRoom::open(const std::filesyste
       return velyn::fail("room " + db->name + ": unsupported room version " + std::to_string(*version));
     }
     // Catches a damaged file at open rather than in the middle of a frame.
-    Statement check;
-    if (sqlite3_prepare_v2(db->db, "PRAGMA quick_check(1)", -1, &check.stmt, nullptr) != SQLITE_OK) {
-      return db->error("checking the file");
-    }
-    if (sqlite3_step(check.stmt) != SQLITE_ROW) return db->error("checking the file");
-    const std::string verdict = column_text(check.stmt, 0);
+    Statement check(db->db, "PRAGMA quick_check(1)");
+    if (!check.ok() || check.step() != SQLITE_ROW) return db->error("checking the file");
+    const std::string verdict = check.text(0);
     if (verdict != "ok") return velyn::fail("room " + db->name + ": the file is corrupt: " + verdict);
   }
   if (auto ok = db->exec("PRAGMA journal_mode=WAL", "switching to WAL"); !ok) return std::unexpected(ok.error());
   if (auto ok = db->exec("PRAGMA synchronous=NORMAL", "setting synchronous"); !ok) return std::unexpected(ok.error());
-  if (sqlite3_prepare_v2(db->db,
-                         "INSERT OR IGNORE INTO changes(record_id, hash, actor, seq, bytes) VALUES(?,?,?,?,?)", -1,
-                         &db->append, nullptr) != SQLITE_OK ||
-      sqlite3_prepare_v2(db->db, "PRAGMA data_version", -1, &db->version, nullptr) != SQLITE_OK) {
-    return db->error("preparing statements");
-  }
+  db->append =
+      Statement(db->db, "INSERT OR IGNORE INTO changes(record_id, hash, actor, seq, bytes) VALUES(?,?,?,?,?)");
+  if (!db->append.ok()) return db->error("preparing statements");
+  db->version = Statement(db->db, "PRAGMA data_version");
+  if (!db->version.ok()) return db->error("preparing statements");
   auto v = db->current_version();
   if (!v) return std::unexpected(v.error());
   db->data_version = *v;
@@ -175,57 +157,40 @@ SqliteRoom::~SqliteRoom() = default;
 
 velyn::Result<std::vector<record::Record>> SqliteRoom::load_records() {
   std::vector<record::Record> out;
-  Statement s;
-  if (sqlite3_prepare_v2(db_->db,
-                         "SELECT r.id, r.kind, l.relation, l.target FROM records r "
-                         "LEFT JOIN record_links l ON l.record_id = r.id ORDER BY r.id, l.position",
-                         -1, &s.stmt, nullptr) != SQLITE_OK) {
-    return db_->error("reading records");
-  }
+  Statement s(db_->db,
+              "SELECT r.id, r.kind, l.relation, l.target FROM records r "
+              "LEFT JOIN record_links l ON l.record_id = r.id ORDER BY r.id, l.position");
+  if (!s.ok()) return db_->error("reading records");
   int rc;
-  while ((rc = sqlite3_step(s.stmt)) == SQLITE_ROW) {
-    auto id = column_id(s.stmt, 0);
+  while ((rc = s.step()) == SQLITE_ROW) {
+    auto id = column_id(s, 0);
     if (!id) continue;  // not one of ours; skipped, never rewritten
-    if (out.empty() || out.back().id != *id) out.push_back(record::Record{*id, column_text(s.stmt, 1), {}});
-    if (sqlite3_column_type(s.stmt, 2) != SQLITE_NULL) {
-      out.back().links.push_back({column_text(s.stmt, 2), column_text(s.stmt, 3)});
-    }
+    if (out.empty() || out.back().id != *id) out.push_back(record::Record{*id, s.text(1), {}});
+    if (!s.is_null(2)) out.back().links.push_back({s.text(2), s.text(3)});
   }
   if (rc != SQLITE_DONE) return db_->error("reading records");
   return out;
 }
 
 velyn::Result<record::Record> SqliteRoom::ensure_record(const record::Record& record) {
-  if (auto ok = db_->exec("BEGIN IMMEDIATE", "storing a record"); !ok) return std::unexpected(ok.error());
-  auto fail_rollback = [&](std::string_view step) {
-    auto e = db_->error(step);
-    sqlite3_exec(db_->db, "ROLLBACK", nullptr, nullptr, nullptr);
-    return e;
-  };
-  Statement insert;
-  if (sqlite3_prepare_v2(db_->db, "INSERT OR IGNORE INTO records(id, kind) VALUES(?, ?)", -1, &insert.stmt,
-                         nullptr) != SQLITE_OK) {
-    return fail_rollback("storing a record");
-  }
-  bind_blob(insert.stmt, 1, record.id.bytes().data(), 16);
-  bind_text(insert.stmt, 2, record.kind);
-  if (sqlite3_step(insert.stmt) != SQLITE_DONE) return fail_rollback("storing a record");
+  Transaction tx(db_->db);
+  if (!tx.ok()) return db_->error("storing a record");
+  // Errors are read before `tx` goes out of scope: its ROLLBACK would replace them.
+  Statement insert(db_->db, "INSERT OR IGNORE INTO records(id, kind) VALUES(?, ?)");
+  if (!insert.ok()) return db_->error("storing a record");
+  insert.bind(1, record.id.bytes()).bind(2, record.kind);
+  if (insert.step() != SQLITE_DONE) return db_->error("storing a record");
   if (sqlite3_changes(db_->db) == 1) {
-    Statement link;
-    if (sqlite3_prepare_v2(db_->db, "INSERT INTO record_links(record_id, position, relation, target) VALUES(?,?,?,?)",
-                           -1, &link.stmt, nullptr) != SQLITE_OK) {
-      return fail_rollback("storing record links");
-    }
+    Statement link(db_->db, "INSERT INTO record_links(record_id, position, relation, target) VALUES(?,?,?,?)");
+    if (!link.ok()) return db_->error("storing record links");
     for (std::size_t i = 0; i < record.links.size(); ++i) {
-      sqlite3_reset(link.stmt);
-      bind_blob(link.stmt, 1, record.id.bytes().data(), 16);
-      sqlite3_bind_int64(link.stmt, 2, static_cast<sqlite3_int64>(i));
-      bind_text(link.stmt, 3, record.links[i].relation);
-      bind_text(link.stmt, 4, record.links[i].target);
-      if (sqlite3_step(link.stmt) != SQLITE_DONE) return fail_rollback("storing record links");
+      link.reset();
+      link.bind(1, record.id.bytes()).bind(2, static_cast<std::int64_t>(i));
+      link.bind(3, record.links[i].relation).bind(4, record.links[i].target);
+      if (link.step() != SQLITE_DONE) return db_->error("storing record links");
     }
   }
-  if (auto ok = db_->exec("COMMIT", "storing a record"); !ok) return fail_rollback("storing a record");
+  if (auto ok = tx.commit("storing a record"); !ok) return db_->named(ok.error());
   auto all = load_records();
   if (!all) return std::unexpected(all.error());
   for (auto& r : *all) {
@@ -237,21 +202,20 @@ velyn::Result<record::Record> SqliteRoom::ensure_record(const record::Record& re
 velyn::Result<std::vector<RoomChange>> SqliteRoom::load_changes(std::optional<record::RecordId> record,
                                                                std::int64_t after_cursor) {
   std::vector<RoomChange> out;
-  Statement s;
   const char* sql = record ? "SELECT cursor, record_id, bytes FROM changes WHERE record_id = ? AND cursor > ? "
                              "ORDER BY cursor"
                            : "SELECT cursor, record_id, bytes FROM changes WHERE cursor > ? ORDER BY cursor";
-  if (sqlite3_prepare_v2(db_->db, sql, -1, &s.stmt, nullptr) != SQLITE_OK) return db_->error("reading changes");
+  Statement s(db_->db, sql);
+  if (!s.ok()) return db_->error("reading changes");
   int at = 1;
-  if (record) bind_blob(s.stmt, at++, record->bytes().data(), 16);
-  sqlite3_bind_int64(s.stmt, at, after_cursor);
+  if (record) s.bind(at++, record->bytes());
+  s.bind(at, after_cursor);
   int rc;
-  while ((rc = sqlite3_step(s.stmt)) == SQLITE_ROW) {
-    auto id = column_id(s.stmt, 1);
+  while ((rc = s.step()) == SQLITE_ROW) {
+    auto id = column_id(s, 1);
     if (!id) continue;
-    const auto* p = static_cast<const std::uint8_t*>(sqlite3_column_blob(s.stmt, 2));
-    const auto n = static_cast<std::size_t>(sqlite3_column_bytes(s.stmt, 2));
-    out.push_back(RoomChange{sqlite3_column_int64(s.stmt, 0), *id, std::vector<std::uint8_t>(p, p + n)});
+    const auto bytes = s.blob(2);
+    out.push_back(RoomChange{s.integer(0), *id, std::vector<std::uint8_t>(bytes.begin(), bytes.end())});
   }
   if (rc != SQLITE_DONE) return db_->error("reading changes");
   return out;
@@ -260,16 +224,12 @@ velyn::Result<std::vector<RoomChange>> SqliteRoom::load_changes(std::optional<re
 velyn::Result<void> SqliteRoom::append_change(const record::RecordId& record, const docstore::Change& change,
                                               std::span<const std::uint8_t> encoded) {
   // One statement in autocommit mode is one transaction: all of it or none.
-  sqlite3_stmt* s = db_->append;
-  sqlite3_reset(s);
-  bind_blob(s, 1, record.bytes().data(), 16);
-  bind_blob(s, 2, change.hash.bytes.data(), change.hash.bytes.size());
-  bind_blob(s, 3, change.actor.bytes.data(), change.actor.bytes.size());
-  sqlite3_bind_int64(s, 4, static_cast<sqlite3_int64>(change.seq));
-  bind_blob(s, 5, encoded.data(), encoded.size());
-  const int rc = sqlite3_step(s);
-  sqlite3_reset(s);
-  sqlite3_clear_bindings(s);
+  Statement& s = db_->append;
+  s.reset();
+  s.bind(1, record.bytes()).bind(2, change.hash.bytes).bind(3, change.actor.bytes);
+  s.bind(4, static_cast<std::int64_t>(change.seq)).bind(5, encoded);
+  const int rc = s.step();
+  s.reset();
   if (rc != SQLITE_DONE) return db_->error("appending a change");
   return {};
 }

@@ -1,9 +1,9 @@
 // Record ids, path normalisation and in-memory record sets.
 #include <gtest/gtest.h>
 
-#include "velyn_ui/record/record.h"
-#include "velyn_ui/record/record_id.h"
-#include "velyn_ui/record/record_set.h"
+#include "velyn_ui/records/record.h"
+#include "velyn_ui/records/record_id.h"
+#include "velyn_ui/records/record_set.h"
 
 namespace velyn_ui::record {
 namespace {

@@ -11,8 +11,8 @@
 #include <iterator>
 
 #include "temp_home.h"
-#include "velyn_ui/persist/open_room.h"
-#include "velyn_ui/persist/sqlite_room.h"
+#include "velyn_ui/records/open_room.h"
+#include "velyn_ui/records/sqlite_room.h"
 
 namespace velyn_ui::persist {
 namespace {

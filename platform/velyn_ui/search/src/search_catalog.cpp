@@ -7,9 +7,15 @@
 #include <system_error>
 #include <utility>
 
-#include "velyn_ui/persist/open_room.h"
+#include "velyn_ui/records/open_room.h"
+#include "velyn_ui/records/sqlite_statement.h"
 
 namespace velyn_ui::search {
+
+using persist::sqlite_error;
+using persist::sqlite_exec;
+using persist::Statement;
+using persist::Transaction;
 
 namespace {
 
@@ -42,41 +48,10 @@ CREATE TRIGGER IF NOT EXISTS entries_au AFTER UPDATE ON entries BEGIN
 END;
 )sql";
 
+constexpr std::string_view kCommitting = "committing the search catalogue";
+
 // Column weights for ranking: a title hit outranks a detail hit outranks body text.
 constexpr const char* kRank = "bm25(entries_fts, 10.0, 3.0, 1.0)";
-
-velyn::Error db_error(sqlite3* db, std::string_view step) {
-  return velyn::Error(std::string(step) + ": " + (db ? sqlite3_errmsg(db) : "out of memory"));
-}
-
-class Statement {
- public:
-  Statement(sqlite3* db, const char* sql) : db_(db) { rc_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr); }
-  ~Statement() { sqlite3_finalize(stmt_); }
-  Statement(const Statement&) = delete;
-  Statement& operator=(const Statement&) = delete;
-  bool ok() const { return rc_ == SQLITE_OK; }
-  Statement& bind(int i, std::string_view text) {
-    sqlite3_bind_text(stmt_, i, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-    return *this;
-  }
-  Statement& bind(int i, std::int64_t v) {
-    sqlite3_bind_int64(stmt_, i, v);
-    return *this;
-  }
-  int step() { return sqlite3_step(stmt_); }
-  std::string text(int col) const {
-    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, col));
-    return p ? std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, col))) : std::string();
-  }
-  std::int64_t integer(int col) const { return sqlite3_column_int64(stmt_, col); }
-  double real(int col) const { return sqlite3_column_double(stmt_, col); }
-
- private:
-  sqlite3* db_;
-  sqlite3_stmt* stmt_ = nullptr;
-  int rc_ = SQLITE_ERROR;
-};
 
 // Valid UTF-8 of at most `limit` bytes, cut on a character boundary; NULs
 // (term separators) become line breaks, which the tokenizer also separates on.
@@ -135,31 +110,6 @@ std::string match_expression(std::string_view query) {
   return expr;
 }
 
-class Transaction {
- public:
-  explicit Transaction(sqlite3* db) : db_(db) { ok_ = sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) == SQLITE_OK; }
-  ~Transaction() {
-    if (ok_ && !done_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-  }
-  Transaction(const Transaction&) = delete;
-  Transaction& operator=(const Transaction&) = delete;
-  bool ok() const { return ok_; }
-  velyn::Result<void> commit() {
-    done_ = true;
-    if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
-      auto err = db_error(db_, "committing the search catalogue");
-      sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-      return std::unexpected(err);
-    }
-    return {};
-  }
-
- private:
-  sqlite3* db_;
-  bool ok_ = false;
-  bool done_ = false;
-};
-
 }  // namespace
 
 std::filesystem::path SearchCatalog::path_for_application(std::string_view application_id) {
@@ -177,22 +127,20 @@ velyn::Result<SearchCatalog> SearchCatalog::open(const std::filesystem::path& fi
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr) !=
       SQLITE_OK) {
-    auto err = db_error(db, "opening the search catalogue");
+    auto err = sqlite_error(db, "opening the search catalogue");
     sqlite3_close(db);
     return std::unexpected(err);
   }
   SearchCatalog catalog(db);
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
-  char* msg = nullptr;
-  if (sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr, nullptr, &msg) != SQLITE_OK ||
-      sqlite3_exec(db, kSchema, nullptr, nullptr, &msg) != SQLITE_OK) {
-    std::string text = msg ? msg : sqlite3_errmsg(db);
-    sqlite3_free(msg);
-    return velyn::fail("preparing the search catalogue: " + text);
+  for (const char* sql : {"PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", kSchema}) {
+    if (auto ok = sqlite_exec(db, sql, "preparing the search catalogue"); !ok) return std::unexpected(ok.error());
   }
   // A file that is not a catalogue fails above or here, not on first use.
   Statement check(db, "SELECT count(*) FROM entries_fts WHERE entries_fts MATCH 'x'");
-  if (!check.ok() || check.step() != SQLITE_ROW) return std::unexpected(db_error(db, "checking the search catalogue"));
+  if (!check.ok() || check.step() != SQLITE_ROW) {
+    return std::unexpected(sqlite_error(db, "checking the search catalogue"));
+  }
   return catalog;
 }
 
@@ -207,11 +155,8 @@ SearchCatalog& SearchCatalog::operator=(SearchCatalog&& other) noexcept {
 SearchCatalog::~SearchCatalog() { sqlite3_close(db_); }
 
 velyn::Result<void> SearchCatalog::bump_generation() {
-  if (sqlite3_exec(db_, "UPDATE meta SET value = value + 1 WHERE name = 'generation'", nullptr, nullptr, nullptr) !=
-      SQLITE_OK) {
-    return std::unexpected(db_error(db_, "updating the search catalogue"));
-  }
-  return {};
+  return sqlite_exec(db_, "UPDATE meta SET value = value + 1 WHERE name = 'generation'",
+                     "updating the search catalogue");
 }
 
 velyn::Result<void> SearchCatalog::upsert_one(const CatalogEntry& entry, bool& changed) {
@@ -230,7 +175,7 @@ velyn::Result<void> SearchCatalog::upsert_one(const CatalogEntry& entry, bool& c
   current.bind(1, entry.key);
   const int rc = current.step();
   if (rc == SQLITE_ROW && current.integer(0) == digest) return {};  // unchanged: no write
-  if (rc != SQLITE_ROW && rc != SQLITE_DONE) return std::unexpected(db_error(db_, "reading the search catalogue"));
+  if (rc != SQLITE_ROW && rc != SQLITE_DONE) return std::unexpected(sqlite_error(db_, "reading the search catalogue"));
 
   Statement put(db_,
                 "INSERT INTO entries(key, scope, app_name, title, detail, resource, action, body, digest) "
@@ -240,7 +185,7 @@ velyn::Result<void> SearchCatalog::upsert_one(const CatalogEntry& entry, bool& c
                 "body = excluded.body, digest = excluded.digest");
   put.bind(1, entry.key).bind(2, scope).bind(3, app).bind(4, title).bind(5, detail).bind(6, resource);
   put.bind(7, action).bind(8, body).bind(9, digest);
-  if (!put.ok() || put.step() != SQLITE_DONE) return std::unexpected(db_error(db_, "writing the search catalogue"));
+  if (!put.ok() || put.step() != SQLITE_DONE) return std::unexpected(sqlite_error(db_, "writing the search catalogue"));
   changed = true;
   return {};
 }
@@ -249,7 +194,7 @@ velyn::Result<void> SearchCatalog::upsert(const CatalogEntry& entry) { return up
 
 velyn::Result<void> SearchCatalog::upsert_all(std::span<const CatalogEntry> entries) {
   Transaction tx(db_);
-  if (!tx.ok()) return std::unexpected(db_error(db_, "writing the search catalogue"));
+  if (!tx.ok()) return std::unexpected(sqlite_error(db_, "writing the search catalogue"));
   bool changed = false;
   for (const auto& e : entries) {
     if (auto r = upsert_one(e, changed); !r) return r;
@@ -257,26 +202,26 @@ velyn::Result<void> SearchCatalog::upsert_all(std::span<const CatalogEntry> entr
   if (changed) {
     if (auto r = bump_generation(); !r) return r;
   }
-  return tx.commit();
+  return tx.commit(kCommitting);
 }
 
 velyn::Result<bool> SearchCatalog::remove(std::string_view key) {
   Transaction tx(db_);
-  if (!tx.ok()) return std::unexpected(db_error(db_, "removing from the search catalogue"));
+  if (!tx.ok()) return std::unexpected(sqlite_error(db_, "removing from the search catalogue"));
   Statement del(db_, "DELETE FROM entries WHERE key = ?1");
   del.bind(1, key);
-  if (del.step() != SQLITE_DONE) return std::unexpected(db_error(db_, "removing from the search catalogue"));
+  if (del.step() != SQLITE_DONE) return std::unexpected(sqlite_error(db_, "removing from the search catalogue"));
   const bool removed = sqlite3_changes(db_) > 0;
   if (removed) {
     if (auto r = bump_generation(); !r) return std::unexpected(r.error());
   }
-  if (auto r = tx.commit(); !r) return std::unexpected(r.error());
+  if (auto r = tx.commit(kCommitting); !r) return std::unexpected(r.error());
   return removed;
 }
 
 velyn::Result<std::uint64_t> SearchCatalog::remove_scope_except_in_transaction(std::string_view scope,
                                                                                std::span<const std::string> keep) {
-  const auto fail = [&] { return std::unexpected(db_error(db_, "removing from the search catalogue")); };
+  const auto fail = [&] { return std::unexpected(sqlite_error(db_, "removing from the search catalogue")); };
   // The keys to keep go through a temporary table so any number of them fits.
   if (sqlite3_exec(db_, "CREATE TEMP TABLE IF NOT EXISTS keep_keys(key TEXT PRIMARY KEY); DELETE FROM keep_keys;",
                    nullptr, nullptr, nullptr) != SQLITE_OK) {
@@ -298,19 +243,19 @@ velyn::Result<std::uint64_t> SearchCatalog::remove_scope_except_in_transaction(s
 velyn::Result<std::uint64_t> SearchCatalog::remove_scope_except(std::string_view scope,
                                                                 std::span<const std::string> keep) {
   Transaction tx(db_);
-  if (!tx.ok()) return std::unexpected(db_error(db_, "removing from the search catalogue"));
+  if (!tx.ok()) return std::unexpected(sqlite_error(db_, "removing from the search catalogue"));
   auto removed = remove_scope_except_in_transaction(scope, keep);
   if (!removed) return removed;
   if (*removed) {
     if (auto r = bump_generation(); !r) return std::unexpected(r.error());
   }
-  if (auto r = tx.commit(); !r) return std::unexpected(r.error());
+  if (auto r = tx.commit(kCommitting); !r) return std::unexpected(r.error());
   return removed;
 }
 
 velyn::Result<ScopeUpdate> SearchCatalog::replace_scope(std::string_view scope, std::span<const CatalogEntry> entries) {
   Transaction tx(db_);
-  if (!tx.ok()) return std::unexpected(db_error(db_, "writing the search catalogue"));
+  if (!tx.ok()) return std::unexpected(sqlite_error(db_, "writing the search catalogue"));
   ScopeUpdate update;
   std::vector<std::string> keys;
   keys.reserve(entries.size());
@@ -328,7 +273,7 @@ velyn::Result<ScopeUpdate> SearchCatalog::replace_scope(std::string_view scope, 
   if (update.written || update.removed) {
     if (auto r = bump_generation(); !r) return std::unexpected(r.error());
   }
-  if (auto r = tx.commit(); !r) return std::unexpected(r.error());
+  if (auto r = tx.commit(kCommitting); !r) return std::unexpected(r.error());
   return update;
 }
 
@@ -338,7 +283,7 @@ velyn::Result<std::vector<std::string>> SearchCatalog::keys_in_scope(std::string
   std::vector<std::string> keys;
   int rc;
   while ((rc = q.step()) == SQLITE_ROW) keys.push_back(q.text(0));
-  if (rc != SQLITE_DONE) return std::unexpected(db_error(db_, "reading the search catalogue"));
+  if (rc != SQLITE_DONE) return std::unexpected(sqlite_error(db_, "reading the search catalogue"));
   return keys;
 }
 
@@ -347,7 +292,7 @@ velyn::Result<std::optional<CatalogEntry>> SearchCatalog::find(std::string_view 
   q.bind(1, key);
   const int rc = q.step();
   if (rc == SQLITE_DONE) return std::optional<CatalogEntry>();
-  if (rc != SQLITE_ROW) return std::unexpected(db_error(db_, "reading the search catalogue"));
+  if (rc != SQLITE_ROW) return std::unexpected(sqlite_error(db_, "reading the search catalogue"));
   CatalogEntry e;
   e.key = q.text(0);
   e.scope = q.text(1);
@@ -366,13 +311,13 @@ velyn::Result<std::vector<SearchHit>> SearchCatalog::run_query(const std::string
                           " AS score FROM entries_fts JOIN entries e ON e.id = entries_fts.rowid "
                           "WHERE entries_fts MATCH ?1 ORDER BY score, e.id LIMIT ?2 OFFSET ?3";
   Statement q(db_, sql.c_str());
-  if (!q.ok()) return std::unexpected(db_error(db_, "searching the catalogue"));
+  if (!q.ok()) return std::unexpected(sqlite_error(db_, "searching the catalogue"));
   q.bind(1, match).bind(2, static_cast<std::int64_t>(limit)).bind(3, static_cast<std::int64_t>(offset));
   int rc;
   while ((rc = q.step()) == SQLITE_ROW) {
     hits.push_back({q.text(0), q.text(1), {q.text(2), q.text(3), q.text(4), {q.text(5), q.text(6)}}, -q.real(7)});
   }
-  if (rc != SQLITE_DONE) return std::unexpected(db_error(db_, "searching the catalogue"));
+  if (rc != SQLITE_DONE) return std::unexpected(sqlite_error(db_, "searching the catalogue"));
   return hits;
 }
 
@@ -395,7 +340,7 @@ velyn::Result<SearchPage> SearchCatalog::query_page(std::string_view query, cons
   const std::size_t size = std::clamp<std::size_t>(page_size, 1, kMaxPageSize);
   Statement count(db_, "SELECT count(*) FROM (SELECT 1 FROM entries_fts WHERE entries_fts MATCH ?1 LIMIT ?2)");
   count.bind(1, match).bind(2, static_cast<std::int64_t>(kMaxMatches));
-  if (count.step() != SQLITE_ROW) return std::unexpected(db_error(db_, "searching the catalogue"));
+  if (count.step() != SQLITE_ROW) return std::unexpected(sqlite_error(db_, "searching the catalogue"));
   page.total = static_cast<std::uint64_t>(count.integer(0));
   auto hits = run_query(match, size, at.offset);
   if (!hits) return std::unexpected(hits.error());
@@ -407,7 +352,7 @@ velyn::Result<SearchPage> SearchCatalog::query_page(std::string_view query, cons
 
 velyn::Result<std::uint64_t> SearchCatalog::generation() const {
   Statement q(db_, "SELECT value FROM meta WHERE name = 'generation'");
-  if (q.step() != SQLITE_ROW) return std::unexpected(db_error(db_, "reading the search catalogue"));
+  if (q.step() != SQLITE_ROW) return std::unexpected(sqlite_error(db_, "reading the search catalogue"));
   return static_cast<std::uint64_t>(q.integer(0));
 }
 
@@ -418,7 +363,7 @@ bool SearchCatalog::cursor_is_current(const SearchCursor& cursor) const {
 
 velyn::Result<CatalogStats> SearchCatalog::stats() const {
   Statement q(db_, "SELECT count(*), count(DISTINCT scope), coalesce(sum(length(CAST(body AS BLOB))), 0) FROM entries");
-  if (q.step() != SQLITE_ROW) return std::unexpected(db_error(db_, "reading the search catalogue"));
+  if (q.step() != SQLITE_ROW) return std::unexpected(sqlite_error(db_, "reading the search catalogue"));
   CatalogStats s;
   s.entries = static_cast<std::uint64_t>(q.integer(0));
   s.scopes = static_cast<std::uint64_t>(q.integer(1));

@@ -60,17 +60,8 @@ struct TextInput::Layout {
   double scroll_x = 0;
   double scroll_y = 0;
 
-  Layout() {
-    context = pango_font_map_create_context(pango_cairo_font_map_get_default());
-    cairo_font_options_t* options = cairo_font_options_create();
-    cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
-    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
-    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
-    pango_cairo_context_set_font_options(context, options);
-    cairo_font_options_destroy(options);
-    pango_cairo_context_set_resolution(context, 96.0);
-    layout = pango_layout_new(context);
-  }
+  // The renderer's set-up, so a field's text measures as the renderer's does.
+  Layout() : context(create_text_context()), layout(pango_layout_new(context)) {}
   ~Layout() {
     g_object_unref(layout);
     g_object_unref(context);
@@ -79,18 +70,8 @@ struct TextInput::Layout {
   Layout& operator=(const Layout&) = delete;
 
   void set(const std::string& shown, const std::string& face, double px, std::optional<double> wrap) {
-    PangoFontDescription* desc = pango_font_description_new();
-    pango_font_description_set_family(desc, face.c_str());
-    pango_font_description_set_absolute_size(desc, std::max(1.0, px) * PANGO_SCALE);
-    pango_layout_set_font_description(layout, desc);
-    pango_font_description_free(desc);
+    set_layout_style(layout, face, px, kWeightRegular, wrap);
     pango_layout_set_text(layout, shown.data(), static_cast<int>(shown.size()));
-    if (wrap) {
-      pango_layout_set_width(layout, static_cast<int>(std::max(1.0, *wrap) * PANGO_SCALE));
-      pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
-    } else {
-      pango_layout_set_width(layout, -1);
-    }
   }
   Rect caret(std::size_t shown_index) const {
     PangoRectangle strong;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -165,6 +166,32 @@ TEST(TextInput, MultiLineUpDownFollowsWrappedLines) {
   input.handle_event(key(Key::Down));
   EXPECT_GT(input.cursor_pos(), 5u);
   EXPECT_GT(input.content_height(canvas.text, 300, 13), canvas.text.measure("x", 13).height * 1.5);
+}
+
+// A field's text and the renderer's text are laid out alike, so a field sized
+// from the renderer's measure fits its own text exactly, wrapped or not and at
+// any text zoom.
+TEST(TextInput, MeasuresAsTheRendererDoes) {
+  struct Case {
+    TextInputMode mode;
+    const char* text;
+    double size;
+    double scale;
+  };
+  const std::string long_text = "a field long enough to wrap over several lines at this width, twice over";
+  for (const Case& c : {Case{TextInputMode::SingleLine, "Quarterly figures", 13, 1.0},
+                        Case{TextInputMode::MultiLine, long_text.c_str(), 13, 1.0},
+                        Case{TextInputMode::MultiLine, long_text.c_str(), 11, 1.75}}) {
+    testing::Canvas canvas;
+    canvas.text.set_text_scale(c.scale);
+    TextInput input(c.mode);
+    input.set_text(c.text);
+    const double width = 120;
+    const auto wrap = c.mode == TextInputMode::MultiLine ? std::optional<double>(width) : std::nullopt;
+    EXPECT_DOUBLE_EQ(input.content_height(canvas.text, width, c.size),
+                     canvas.text.measure(c.text, c.size, kWeightRegular, wrap).height)
+        << c.text << " at " << c.size << " x" << c.scale;
+  }
 }
 
 }  // namespace

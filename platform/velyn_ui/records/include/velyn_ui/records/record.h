@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "velyn_ui/record/record_id.h"
+#include "velyn_ui/records/record_id.h"
 
 namespace velyn_ui::record {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "velyn/error.h"
-#include "velyn_ui/record/record_set.h"
+#include "velyn_ui/records/record_set.h"
 
 namespace velyn_ui::persist {
 

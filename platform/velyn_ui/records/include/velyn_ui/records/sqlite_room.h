@@ -12,7 +12,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "velyn_ui/persist/room.h"
+#include "velyn_ui/records/room.h"
 
 namespace velyn_ui::persist {
 

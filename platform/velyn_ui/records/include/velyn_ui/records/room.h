@@ -10,7 +10,7 @@
 
 #include "docstore/change.h"
 #include "velyn/error.h"
-#include "velyn_ui/record/record.h"
+#include "velyn_ui/records/record.h"
 
 namespace velyn_ui::persist {
 

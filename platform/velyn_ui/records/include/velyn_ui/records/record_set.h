@@ -18,8 +18,8 @@
 
 #include "docstore/document.h"
 #include "velyn/error.h"
-#include "velyn_ui/persist/room.h"
-#include "velyn_ui/record/record.h"
+#include "velyn_ui/records/record.h"
+#include "velyn_ui/records/room.h"
 
 namespace velyn_ui::record {
 
