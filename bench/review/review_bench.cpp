@@ -17,7 +17,7 @@
 #include "actions/apply.h"
 #include "app/pdf_app.h"
 #include "velyn_ui/frame_services.h"
-#include "velyn_ui/record/record_set.h"
+#include "velyn_ui/records/record_set.h"
 #include "velyn_ui/text_renderer.h"
 #include "velyn_ui/theme.h"
 #include "actions/page_plan.h"
