@@ -40,8 +40,4 @@ class JsonWriter {
   std::string failure_;
 };
 
-// Well-formed UTF-8 as JSON readers demand: no overlong forms, no surrogates,
-// nothing above U+10FFFF.
-[[nodiscard]] bool is_valid_utf8(std::string_view text);
-
 }  // namespace pdf_actions

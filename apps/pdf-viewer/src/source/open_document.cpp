@@ -4,11 +4,10 @@
 
 #include "source/bounded_read.h"
 #include "source/profile.h"
+#include "velyn/utf8.h"
 
 namespace pdf::source {
 namespace {
-
-bool valid_utf8(const std::string& text) { return g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr); }
 
 bool blank(const std::string& text) {
   const char* p = text.c_str();
@@ -23,13 +22,13 @@ bool blank(const std::string& text) {
 
 std::string display_file_name(const std::filesystem::path& path) {
   std::string name = path.filename().string();
-  if (name.empty() || name == "." || name == ".." || !valid_utf8(name)) return "Document";
+  if (name.empty() || name == "." || name == ".." || !velyn::is_valid_utf8(name)) return "Document";
   return name;
 }
 
 std::string display_file_stem(const std::filesystem::path& path) {
   std::string stem = path.stem().string();
-  if (!stem.empty() && path.has_extension() && valid_utf8(stem)) return stem;
+  if (!stem.empty() && path.has_extension() && velyn::is_valid_utf8(stem)) return stem;
   return display_file_name(path);
 }
 
