@@ -12,6 +12,7 @@
 #include <type_traits>
 
 #include "actions/json_writer.h"
+#include "velyn/try.h"
 
 namespace pdf_actions {
 
@@ -480,11 +481,10 @@ void read_value(const json& v, T& out, const std::string& where) {
 
 template <class T>
 velyn::Result<T> read_json(std::string_view text, std::string_view what) {
-  auto tree = parse_tree(text);
-  if (!tree) return std::unexpected(tree.error());
+  const auto tree = VELYN_TRY(parse_tree(text));
   try {
     T out{};
-    read_value(*tree, out, std::string(what));
+    read_value(tree, out, std::string(what));
     return out;
   } catch (const ReadFailure& failure) {
     return velyn::fail(failure.message);

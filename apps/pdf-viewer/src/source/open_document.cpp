@@ -4,6 +4,7 @@
 
 #include "source/bounded_read.h"
 #include "source/profile.h"
+#include "velyn/try.h"
 #include "velyn/utf8.h"
 
 namespace pdf::source {
@@ -85,12 +86,9 @@ velyn::Result<OpenResult> open_document(const std::filesystem::path& path, Pdfiu
   }
 
   // Text-only: the bytes went to PDFium (or were dropped), so read them again.
-  auto again = read_bounded(path, kOpenSizeLimit);
-  if (!again) return std::unexpected(again.error());
-  auto doc = open_text_only(*again, stem);
-  if (!doc) return std::unexpected(doc.error());
+  const auto again = VELYN_TRY(read_bounded(path, kOpenSizeLimit));
   OpenResult result;
-  result.opened.document = std::move(*doc);
+  result.opened.document = VELYN_TRY(open_text_only(again, stem));
   result.opened.file_name = file_name;
   return result;
 }

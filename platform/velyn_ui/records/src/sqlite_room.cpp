@@ -7,6 +7,8 @@
 #include <cstring>
 #include <system_error>
 
+#include "velyn/try.h"
+
 namespace velyn_ui::persist {
 namespace {
 
@@ -124,27 +126,24 @@ velyn::Result<std::unique_ptr<SqliteRoom>> SqliteRoom::open(const std::filesyste
 
   // Read before writing anything: a file that is not a database fails here
   // ("file is not a database") and is left exactly as it was.
-  auto app_id = db->scalar("PRAGMA application_id", "reading the file");
-  if (!app_id) return std::unexpected(app_id.error());
-  auto tables = db->scalar("SELECT count(*) FROM sqlite_master", "reading the file");
-  if (!tables) return std::unexpected(tables.error());
-  if (*app_id != kApplicationId && (*app_id != 0 || *tables != 0)) {
+  const auto app_id = VELYN_TRY(db->scalar("PRAGMA application_id", "reading the file"));
+  const auto tables = VELYN_TRY(db->scalar("SELECT count(*) FROM sqlite_master", "reading the file"));
+  if (app_id != kApplicationId && (app_id != 0 || tables != 0)) {
     return velyn::fail("room " + db->name + ": the file is a database of another kind, not a room");
   }
-  if (*tables == 0) {
-    if (auto ok = db->exec("BEGIN IMMEDIATE", "creating the schema"); !ok) return std::unexpected(ok.error());
+  if (tables == 0) {
+    VELYN_TRY_VOID(db->exec("BEGIN IMMEDIATE", "creating the schema"));
     const std::string create = std::string(kSchema) + "PRAGMA application_id=" + std::to_string(kApplicationId) +
                                ";PRAGMA user_version=" + std::to_string(kSchemaVersion) + ";";
     if (auto ok = db->exec(create.c_str(), "creating the schema"); !ok) {
       sqlite3_exec(db->db, "ROLLBACK", nullptr, nullptr, nullptr);
       return std::unexpected(ok.error());
     }
-    if (auto ok = db->exec("COMMIT", "creating the schema"); !ok) return std::unexpected(ok.error());
+    VELYN_TRY_VOID(db->exec("COMMIT", "creating the schema"));
   } else {
-    auto version = db->scalar("PRAGMA user_version", "reading the schema version");
-    if (!version) return std::unexpected(version.error());
-    if (*version != kSchemaVersion) {
-      return velyn::fail("room " + db->name + ": unsupported room version " + std::to_string(*version));
+    const auto version = VELYN_TRY(db->scalar("PRAGMA user_version", "reading the schema version"));
+    if (version != kSchemaVersion) {
+      return velyn::fail("room " + db->name + ": unsupported room version " + std::to_string(version));
     }
     // Catches a damaged file at open rather than in the middle of a frame.
     Statement check;
@@ -155,17 +154,15 @@ velyn::Result<std::unique_ptr<SqliteRoom>> SqliteRoom::open(const std::filesyste
     const std::string verdict = column_text(check.stmt, 0);
     if (verdict != "ok") return velyn::fail("room " + db->name + ": the file is corrupt: " + verdict);
   }
-  if (auto ok = db->exec("PRAGMA journal_mode=WAL", "switching to WAL"); !ok) return std::unexpected(ok.error());
-  if (auto ok = db->exec("PRAGMA synchronous=NORMAL", "setting synchronous"); !ok) return std::unexpected(ok.error());
+  VELYN_TRY_VOID(db->exec("PRAGMA journal_mode=WAL", "switching to WAL"));
+  VELYN_TRY_VOID(db->exec("PRAGMA synchronous=NORMAL", "setting synchronous"));
   if (sqlite3_prepare_v2(db->db,
                          "INSERT OR IGNORE INTO changes(record_id, hash, actor, seq, bytes) VALUES(?,?,?,?,?)", -1,
                          &db->append, nullptr) != SQLITE_OK ||
       sqlite3_prepare_v2(db->db, "PRAGMA data_version", -1, &db->version, nullptr) != SQLITE_OK) {
     return db->error("preparing statements");
   }
-  auto v = db->current_version();
-  if (!v) return std::unexpected(v.error());
-  db->data_version = *v;
+  db->data_version = VELYN_TRY(db->current_version());
   return std::unique_ptr<SqliteRoom>(new SqliteRoom(file, std::move(db)));
 }
 
@@ -196,7 +193,7 @@ velyn::Result<std::vector<record::Record>> SqliteRoom::load_records() {
 }
 
 velyn::Result<record::Record> SqliteRoom::ensure_record(const record::Record& record) {
-  if (auto ok = db_->exec("BEGIN IMMEDIATE", "storing a record"); !ok) return std::unexpected(ok.error());
+  VELYN_TRY_VOID(db_->exec("BEGIN IMMEDIATE", "storing a record"));
   auto fail_rollback = [&](std::string_view step) {
     auto e = db_->error(step);
     sqlite3_exec(db_->db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -226,9 +223,7 @@ velyn::Result<record::Record> SqliteRoom::ensure_record(const record::Record& re
     }
   }
   if (auto ok = db_->exec("COMMIT", "storing a record"); !ok) return fail_rollback("storing a record");
-  auto all = load_records();
-  if (!all) return std::unexpected(all.error());
-  for (auto& r : *all) {
+  for (auto& r : VELYN_TRY(load_records())) {
     if (r.id == record.id) return std::move(r);
   }
   return velyn::fail("room " + db_->name + ": the stored record vanished");
@@ -275,10 +270,9 @@ velyn::Result<void> SqliteRoom::append_change(const record::RecordId& record, co
 }
 
 velyn::Result<bool> SqliteRoom::watch() {
-  auto v = db_->current_version();
-  if (!v) return std::unexpected(v.error());
-  const bool changed = *v != db_->data_version;
-  db_->data_version = *v;
+  const auto v = VELYN_TRY(db_->current_version());
+  const bool changed = v != db_->data_version;
+  db_->data_version = v;
   return changed;
 }
 
