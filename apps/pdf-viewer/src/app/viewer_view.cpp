@@ -326,7 +326,8 @@ velyn_ui::Handled PdfApp::handle_rail_event(const velyn_ui::Event& event, docsto
   }
   if (const auto* wheel = std::get_if<velyn_ui::Wheel>(&event)) {
     if ((wheel->modifiers & velyn_ui::kModCtrl) || !r.contains(wheel->at)) return Handled::No;
-    const double lines = wheel->unit == velyn_ui::WheelUnit::Lines ? wheel->dy : wheel->dy / kWheelLinePixels;
+    // Pixel deltas count in the rail's own wheel lines, so they scroll it pixel for pixel.
+    const double lines = wheel->unit == velyn_ui::WheelUnit::Lines ? wheel->dy : wheel->dy / rail.kWheelStep;
     rail.on_wheel(-lines);
     return Handled::Yes;
   }
