@@ -36,11 +36,13 @@ class Bytes {
 const std::vector<std::string> kIds = {"a", "b", "c", "source-1", "source-2", "source-3", "page-x", "import-y", " ", ""};
 const std::vector<std::string_view> kRootKeys = {keys::kAnnotations, keys::kComments, keys::kSignatures,
                                                  keys::kPagePlan, keys::kPagePlanTombstones, keys::kMeta};
-const std::vector<std::string_view> kMembers = {"id", "page", "page-id", "kind", "color", "x", "y", "w", "h",
-                                                "points", "anno", "created", "resolved", "replies", "ink",
-                                                "strokes", "source-page", "content-hash", "content-kind",
-                                                "content-page", "page-width-milli", "page-height-milli",
-                                                "page-plan-seeded"};
+// In a fixed order: the inputs pick members by index.
+const std::vector<std::string_view> kMembers = {
+    members::kId, members::kPage, members::kPageId, members::kKind, members::kColor, members::kX, members::kY,
+    members::kW, members::kH, members::kPoints, members::kAnno, members::kCreated, members::kResolved,
+    members::kReplies, members::kInk, members::kStrokes, members::kSourcePage, members::kContentHash,
+    members::kContentKind, members::kContentPage, members::kPageWidthMilli, members::kPageHeightMilli,
+    keys::kPagePlanSeeded};
 
 docstore::Value scalar(Bytes& in) {
   switch (in.below(7)) {

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <random>
 
+#include "velyn/try.h"
+
 namespace blobstore {
 namespace {
 
@@ -138,7 +140,7 @@ velyn::Result<std::string> BlobStore::put(std::span<const std::uint8_t> bytes) c
     ::unlink(temp.c_str());
     return velyn::fail("publishing " + target.string() + ": " + errno_text(err));
   }
-  if (auto synced = sync_directory(target.parent_path()); !synced) return std::unexpected(synced.error());
+  VELYN_TRY_VOID(sync_directory(target.parent_path()));
   return hash;
 }
 

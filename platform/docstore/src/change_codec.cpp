@@ -24,6 +24,7 @@
 
 #include "docstore/change.h"
 #include "leb128.h"
+#include "velyn/utf8.h"
 
 namespace docstore {
 namespace {
@@ -83,42 +84,6 @@ class Reader {
   std::span<const std::uint8_t> in_;
   std::size_t pos_ = 0;
 };
-
-bool valid_utf8(std::string_view s) {
-  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-  const std::size_t n = s.size();
-  std::size_t i = 0;
-  while (i < n) {
-    const unsigned char c = p[i];
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t extra;
-    std::uint32_t cp;
-    if ((c & 0xe0) == 0xc0) {
-      extra = 1;
-      cp = c & 0x1f;
-    } else if ((c & 0xf0) == 0xe0) {
-      extra = 2;
-      cp = c & 0x0f;
-    } else if ((c & 0xf8) == 0xf0) {
-      extra = 3;
-      cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (n - i <= extra) return false;
-    for (std::size_t k = 1; k <= extra; ++k) {
-      if ((p[i + k] & 0xc0) != 0x80) return false;
-      cp = cp << 6 | (p[i + k] & 0x3f);
-    }
-    const std::uint32_t min = extra == 1 ? 0x80 : extra == 2 ? 0x800 : 0x10000;
-    if (cp < min || cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff)) return false;
-    i += extra + 1;
-  }
-  return true;
-}
 
 std::unexpected<velyn::Error> bad(const std::string& why) { return velyn::fail("malformed change: " + why); }
 
@@ -266,7 +231,7 @@ velyn::Result<Change> decode_change(std::span<const std::uint8_t> bytes) {
       op.key = elem;
     } else {
       std::string key;
-      if (!r.string(key) || !valid_utf8(key)) return bad(where + "key");
+      if (!r.string(key) || !velyn::is_valid_utf8(key)) return bad(where + "key");
       op.key = std::move(key);
     }
     switch (tag) {
@@ -289,7 +254,7 @@ velyn::Result<Change> decode_change(std::span<const std::uint8_t> bytes) {
       }
       default: {
         std::string s;
-        if (!r.string(s) || !valid_utf8(s)) return bad(where + "string");
+        if (!r.string(s) || !velyn::is_valid_utf8(s)) return bad(where + "string");
         op.value = std::move(s);
       }
     }

@@ -3,6 +3,7 @@
 
 #include "docstore/document.h"
 #include "document_state.h"
+#include "velyn/try.h"
 
 namespace docstore {
 
@@ -54,8 +55,7 @@ velyn::Result<void> Transaction::put(const ObjId& map, std::string_view key, Val
   if (!o || o->type != ObjType::Map) return no_object(map, "map");
   Op op{OpAction::Put, map, std::string(key), false, std::move(scalar), {}};
   if (const auto* slot = o->map.find(key)) op.pred = live_ids(*slot);
-  auto r = push_op(*s, *log_, std::move(op), std::nullopt);
-  if (!r) return std::unexpected(r.error());
+  VELYN_TRY_VOID(push_op(*s, *log_, std::move(op), std::nullopt));
   return {};
 }
 
@@ -90,8 +90,7 @@ static velyn::Result<ObjId> list_overwrite(DocumentState& s, Transaction::Log& l
 
 velyn::Result<void> Transaction::insert(const ObjId& list, std::size_t index, Value scalar) {
   if (!scalar.is_scalar()) return velyn::fail("insert takes a scalar; use insert_object for objects");
-  auto r = list_insert(*doc_->state_, *log_, list, index, OpAction::Put, std::move(scalar));
-  if (!r) return std::unexpected(r.error());
+  VELYN_TRY_VOID(list_insert(*doc_->state_, *log_, list, index, OpAction::Put, std::move(scalar)));
   return {};
 }
 
@@ -102,8 +101,7 @@ velyn::Result<ObjId> Transaction::insert_object(const ObjId& list, std::size_t i
 
 velyn::Result<void> Transaction::set(const ObjId& list, std::size_t index, Value scalar) {
   if (!scalar.is_scalar()) return velyn::fail("set takes a scalar; use set_object for objects");
-  auto r = list_overwrite(*doc_->state_, *log_, list, index, OpAction::Put, std::move(scalar));
-  if (!r) return std::unexpected(r.error());
+  VELYN_TRY_VOID(list_overwrite(*doc_->state_, *log_, list, index, OpAction::Put, std::move(scalar)));
   return {};
 }
 
@@ -118,15 +116,13 @@ velyn::Result<void> Transaction::remove(const ObjId& map, std::string_view key) 
   if (!o || o->type != ObjType::Map) return no_object(map, "map");
   const auto* slot = o->map.find(key);
   if (!slot || !slot->visible()) return {};
-  auto r = push_op(*s, *log_, Op{OpAction::Delete, map, std::string(key), false, Null{}, live_ids(*slot)},
-                   std::nullopt);
-  if (!r) return std::unexpected(r.error());
+  VELYN_TRY_VOID(push_op(*s, *log_, Op{OpAction::Delete, map, std::string(key), false, Null{}, live_ids(*slot)},
+                         std::nullopt));
   return {};
 }
 
 velyn::Result<void> Transaction::remove(const ObjId& list, std::size_t index) {
-  auto r = list_overwrite(*doc_->state_, *log_, list, index, OpAction::Delete, Null{});
-  if (!r) return std::unexpected(r.error());
+  VELYN_TRY_VOID(list_overwrite(*doc_->state_, *log_, list, index, OpAction::Delete, Null{}));
   return {};
 }
 

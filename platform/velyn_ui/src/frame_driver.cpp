@@ -2,6 +2,7 @@
 
 #include <cairo.h>
 
+#include "velyn/try.h"
 #include "velyn_ui/log.h"
 #include "velyn_ui/scene.h"
 
@@ -15,8 +16,7 @@ action_host::ActionHost FrameDriver::make_host(std::shared_ptr<const velyn_actio
   // address), so the sink may keep `this`.
   return action_host::ActionHost(std::move(registry),
                                  [this](const docstore::Document& document, const docstore::Change&) -> velyn::Result<void> {
-                                   auto written = records_.persist_local_changes(document);
-                                   if (!written) return std::unexpected(written.error());
+                                   VELYN_TRY_VOID(records_.persist_local_changes(document));
                                    return {};
                                  });
 }

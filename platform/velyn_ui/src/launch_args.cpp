@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <charconv>
 
+#include "velyn/try.h"
+
 namespace velyn_ui::launch {
 
 namespace {
@@ -74,9 +76,7 @@ velyn::Result<LaunchArgs> LaunchArgs::parse(std::span<const std::string> args,
     } else if (name == "--size") {
       auto v = take_value();
       if (!v) return velyn::fail("Missing value for --size (expected WIDTHxHEIGHT)");
-      auto size = parse_size(*v);
-      if (!size) return std::unexpected(size.error());
-      out.screenshot_size_ = *size;
+      out.screenshot_size_ = VELYN_TRY(parse_size(*v));
     } else if (name == "--scenario") {
       auto v = take_value();
       if (!v) return velyn::fail("Missing value for --scenario");

@@ -12,6 +12,8 @@
 #include <type_traits>
 
 #include "actions/json_writer.h"
+#include "velyn/try.h"
+#include "velyn/utf8.h"
 
 namespace pdf_actions {
 
@@ -283,7 +285,7 @@ struct FieldChecker {
 template <class T>
 bool texts_valid(const T& value) {
   if constexpr (std::is_same_v<T, std::string>) {
-    return is_valid_utf8(value);
+    return velyn::is_valid_utf8(value);
   } else if constexpr (std::is_arithmetic_v<T> || std::is_same_v<T, Point>) {
     return true;
   } else if constexpr (IsOptional<T>::value) {
@@ -518,11 +520,10 @@ void read_value(const json& v, T& out, const std::string& where) {
 
 template <class T>
 velyn::Result<T> read_json(std::string_view text, std::string_view what) {
-  auto tree = parse_tree(text);
-  if (!tree) return std::unexpected(tree.error());
+  const auto tree = VELYN_TRY(parse_tree(text));
   try {
     T out{};
-    read_value(*tree, out, std::string(what));
+    read_value(tree, out, std::string(what));
     return out;
   } catch (const ReadFailure& failure) {
     return velyn::fail(failure.message);

@@ -6,6 +6,7 @@
 
 #include "actions/page_plan.h"
 #include "actions/review_model.h"
+#include "actions/review_schema.h"
 #include "actions/review_store.h"
 
 namespace pdf_actions {
@@ -39,8 +40,21 @@ std::optional<ObjId> append_record(Transaction& txn, std::string_view list_key) 
 
 // "page" and, when that position is displayed, "page-id".
 void put_page(Transaction& txn, const ObjId& m, std::uint64_t page, const PagePositions& pages) {
-  (void)txn.put(m, "page", stored_int(page));
-  if (auto id = pages.entry_id_at(page)) (void)txn.put(m, "page-id", *id);
+  (void)txn.put(m, members::kPage, stored_int(page));
+  if (auto id = pages.entry_id_at(page)) (void)txn.put(m, members::kPageId, *id);
+}
+
+// "x" and "y": a note's point, or the corner a box starts at.
+void put_position(Transaction& txn, const ObjId& m, double x, double y) {
+  (void)txn.put(m, members::kX, stored_float(x));
+  (void)txn.put(m, members::kY, stored_float(y));
+}
+
+// "x", "y", "w" and "h": a highlight or a signature box.
+void put_box(Transaction& txn, const ObjId& m, double x, double y, double w, double h) {
+  put_position(txn, m, x, y);
+  (void)txn.put(m, members::kW, stored_float(w));
+  (void)txn.put(m, members::kH, stored_float(h));
 }
 
 void put_geometry(Transaction& txn, const ObjId& m, const AnnoGeom& geom) {
@@ -48,22 +62,19 @@ void put_geometry(Transaction& txn, const ObjId& m, const AnnoGeom& geom) {
       [&](const auto& g) {
         using G = std::decay_t<decltype(g)>;
         if constexpr (std::is_same_v<G, AnnoGeom::Highlight>) {
-          (void)txn.put(m, "x", stored_float(g.x));
-          (void)txn.put(m, "y", stored_float(g.y));
-          (void)txn.put(m, "w", stored_float(g.w));
-          (void)txn.put(m, "h", stored_float(g.h));
+          put_box(txn, m, g.x, g.y, g.w, g.h);
         } else if constexpr (std::is_same_v<G, AnnoGeom::Ink>) {
-          (void)txn.put(m, "points", format_points(g.points));
+          (void)txn.put(m, members::kPoints, format_points(g.points));
         } else {
-          (void)txn.put(m, "x", stored_float(g.x));
-          (void)txn.put(m, "y", stored_float(g.y));
+          put_position(txn, m, g.x, g.y);
         }
       },
       geom.value);
 }
 
+// In the order of AnnoGeom's alternatives.
 std::string_view kind_of(const AnnoGeom& geom) {
-  static constexpr std::string_view kKinds[] = {"highlight", "ink", "note"};
+  static constexpr std::string_view kKinds[] = {values::kHighlight, values::kInk, values::kNote};
   return kKinds[geom.value.index()];
 }
 
@@ -71,11 +82,11 @@ void add_annotation(Transaction& txn, const std::string& id, std::uint64_t page,
                     std::string_view color, const std::string& author, const PagePositions& pages) {
   auto m = append_record(txn, keys::kAnnotations);
   if (!m) return;
-  (void)txn.put(*m, "id", id);
+  (void)txn.put(*m, members::kId, id);
   put_page(txn, *m, page, pages);
-  (void)txn.put(*m, "kind", kind_of(geom));
-  (void)txn.put(*m, "color", canonical_color(color));
-  (void)txn.put(*m, "author", author);
+  (void)txn.put(*m, members::kKind, kind_of(geom));
+  (void)txn.put(*m, members::kColor, canonical_color(color));
+  (void)txn.put(*m, members::kAuthor, author);
   put_geometry(txn, *m, geom);
 }
 
@@ -83,7 +94,7 @@ void add_annotation(Transaction& txn, const std::string& id, std::uint64_t page,
 void remove_comments_of(Transaction& txn, std::string_view anno_id) {
   const Document& doc = txn.document();
   auto elements = root_list_elements(doc, keys::kComments);
-  std::erase_if(elements, [&](const ListElement& e) { return read_string(doc, e.map, "anno") != anno_id; });
+  std::erase_if(elements, [&](const ListElement& e) { return read_string(doc, e.map, members::kAnno) != anno_id; });
   remove_elements(txn, elements);
 }
 
@@ -117,14 +128,13 @@ struct Applier {
 
   void operator()(const A::SetAnnotationColor& a) {
     if (auto found = find_record(txn.document(), keys::kAnnotations, a.id))
-      (void)txn.put(found->record, "color", canonical_color(a.color));
+      (void)txn.put(found->record, members::kColor, canonical_color(a.color));
   }
 
   void operator()(const A::SetAnnotationPosition& a) {
     auto found = find_record(txn.document(), keys::kAnnotations, a.id);
-    if (!found || read_string(txn.document(), found->record, "kind") == "ink") return;
-    (void)txn.put(found->record, "x", stored_float(a.x));
-    (void)txn.put(found->record, "y", stored_float(a.y));
+    if (!found || read_string(txn.document(), found->record, members::kKind) == values::kInk) return;
+    put_position(txn, found->record, a.x, a.y);
   }
 
   void operator()(const A::DeleteAnnotation& a) { delete_annotation(txn, a.id); }
@@ -134,45 +144,46 @@ struct Applier {
     add_annotation(txn, a.anno_id, a.page, AnnoGeom::Note{a.x, a.y}, a.color, a.author, positions);
     auto m = append_record(txn, keys::kComments);
     if (!m) return;
-    (void)txn.put(*m, "id", a.comment_id);
-    (void)txn.put(*m, "anno", a.anno_id);
+    (void)txn.put(*m, members::kId, a.comment_id);
+    (void)txn.put(*m, members::kAnno, a.anno_id);
     put_page(txn, *m, a.page, positions);
-    (void)txn.put(*m, "author", a.author);
-    (void)txn.put(*m, "body", a.body);
-    (void)txn.put(*m, "created", a.created);
-    (void)txn.put(*m, "resolved", false);
-    (void)txn.put_object(*m, "replies", docstore::ObjType::List);
+    (void)txn.put(*m, members::kAuthor, a.author);
+    (void)txn.put(*m, members::kBody, a.body);
+    (void)txn.put(*m, members::kCreated, a.created);
+    (void)txn.put(*m, members::kResolved, false);
+    (void)txn.put_object(*m, members::kReplies, docstore::ObjType::List);
   }
 
   void operator()(const A::SetCommentBody& a) {
-    if (auto found = find_record(txn.document(), keys::kComments, a.id)) (void)txn.put(found->record, "body", a.body);
+    if (auto found = find_record(txn.document(), keys::kComments, a.id))
+      (void)txn.put(found->record, members::kBody, a.body);
   }
 
   void operator()(const A::SetCommentResolved& a) {
     if (auto found = find_record(txn.document(), keys::kComments, a.id))
-      (void)txn.put(found->record, "resolved", a.resolved);
+      (void)txn.put(found->record, members::kResolved, a.resolved);
   }
 
   void operator()(const A::AddReply& a) {
     if (is_blank(a.id)) return;
     auto found = find_record(txn.document(), keys::kComments, a.comment_id);
     if (!found) return;
-    auto replies = read_list(txn.document(), found->record, "replies");
+    auto replies = read_list(txn.document(), found->record, members::kReplies);
     if (!replies) {
-      auto made = txn.put_object(found->record, "replies", docstore::ObjType::List);
+      auto made = txn.put_object(found->record, members::kReplies, docstore::ObjType::List);
       if (!made) return;
       replies = *made;
     }
     const Document& doc = txn.document();
     for (const auto& item : doc.list_items(*replies)) {
       auto r = item.as_map();
-      if (r && read_string(doc, *r, "id") == a.id) return;  // already there: replies are idempotent
+      if (r && read_string(doc, *r, members::kId) == a.id) return;  // already there: replies are idempotent
     }
     auto r = txn.insert_object(*replies, doc.length(*replies), docstore::ObjType::Map);
     if (!r) return;
-    (void)txn.put(*r, "id", a.id);
-    (void)txn.put(*r, "author", a.author);
-    (void)txn.put(*r, "body", a.body);
+    (void)txn.put(*r, members::kId, a.id);
+    (void)txn.put(*r, members::kAuthor, a.author);
+    (void)txn.put(*r, members::kBody, a.body);
   }
 
   void operator()(const A::DeleteComment& a) {
@@ -187,19 +198,16 @@ struct Applier {
     const PagePositions positions = pages();
     auto m = append_record(txn, keys::kSignatures);
     if (!m) return;
-    (void)txn.put(*m, "id", a.id);
+    (void)txn.put(*m, members::kId, a.id);
     put_page(txn, *m, a.page, positions);
-    (void)txn.put(*m, "x", stored_float(a.x));
-    (void)txn.put(*m, "y", stored_float(a.y));
-    (void)txn.put(*m, "w", stored_float(a.w));
-    (void)txn.put(*m, "h", stored_float(a.h));
-    (void)txn.put(*m, "signer", a.signer);
-    (void)txn.put(*m, "date", a.date);
+    put_box(txn, *m, a.x, a.y, a.w, a.h);
+    (void)txn.put(*m, members::kSigner, a.signer);
+    (void)txn.put(*m, members::kDate, a.date);
     if (a.strokes) {
-      (void)txn.put(*m, "ink", "drawn");
-      (void)txn.put(*m, "strokes", format_strokes(*a.strokes));
+      (void)txn.put(*m, members::kInk, values::kDrawn);
+      (void)txn.put(*m, members::kStrokes, format_strokes(*a.strokes));
     } else {
-      (void)txn.put(*m, "ink", "typed");
+      (void)txn.put(*m, members::kInk, values::kTyped);
     }
   }
 

@@ -4,44 +4,9 @@
 #include <cmath>
 
 #include "actions/action_json.h"
+#include "velyn/utf8.h"
 
 namespace pdf_actions {
-
-bool is_valid_utf8(std::string_view text) {
-  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t n = text.size();
-  std::size_t i = 0;
-  while (i < n) {
-    const unsigned char c = s[i];
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t len = 0;
-    std::uint32_t cp = 0;
-    if ((c & 0xE0) == 0xC0) {
-      len = 2;
-      cp = c & 0x1F;
-    } else if ((c & 0xF0) == 0xE0) {
-      len = 3;
-      cp = c & 0x0F;
-    } else if ((c & 0xF8) == 0xF0) {
-      len = 4;
-      cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + len > n) return false;
-    for (std::size_t k = 1; k < len; ++k) {
-      if ((s[i + k] & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (s[i + k] & 0x3F);
-    }
-    static constexpr std::uint32_t kMinForLength[5] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kMinForLength[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-    i += len;
-  }
-  return true;
-}
 
 std::string shortest_float_text(double value) {
   char buf[64];
@@ -96,7 +61,7 @@ void JsonWriter::string(std::string_view text) {
 }
 
 void JsonWriter::write_escaped(std::string_view text) {
-  if (!is_valid_utf8(text)) {
+  if (!velyn::is_valid_utf8(text)) {
     if (!failed_) failure_ = std::string(kInvalidUtf8Text);
     failed_ = true;
   }

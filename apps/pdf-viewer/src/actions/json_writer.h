@@ -40,9 +40,6 @@ class JsonWriter {
   std::string failure_;
 };
 
-// Well-formed UTF-8 as JSON readers demand: no overlong forms, no surrogates,
-// nothing above U+10FFFF.
-[[nodiscard]] bool is_valid_utf8(std::string_view text);
 inline constexpr std::string_view kInvalidUtf8Text = "text is not valid UTF-8";
 
 }  // namespace pdf_actions

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "actions/review_schema.h"
 #include "actions/review_store.h"
 
 namespace pdf_actions {
@@ -19,7 +20,7 @@ bool is_valid_imported_page(const ImportedPage& page) {
     const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
     if (!hex) return false;
   }
-  if (page.kind != "pdf" && page.kind != "image") return false;
+  if (page.kind != values::kContentPdf && page.kind != values::kContentImage) return false;
   if (page.page < 1) return false;
   auto side_ok = [](std::uint32_t milli) { return milli >= 1 && milli <= kMaxPageMilli; };
   return side_ok(page.width_milli) && side_ok(page.height_milli);
@@ -36,7 +37,7 @@ struct RawElement {
 std::vector<RawElement> raw_elements(const Document& doc) {
   std::vector<RawElement> out;
   for (auto& e : root_list_elements(doc, keys::kPagePlan))
-    if (auto id = read_string(doc, e.map, "id")) out.push_back({e, std::move(*id)});
+    if (auto id = read_string(doc, e.map, members::kId)) out.push_back({e, std::move(*id)});
   return out;
 }
 
@@ -74,17 +75,17 @@ InsertionPoint after(const RawElement& anchor) { return {anchor.at.list, anchor.
 // Reads one stored entry; nullopt when it is not displayable on its own terms
 // (tombstones and repeats are the caller's concern).
 std::optional<PagePlanEntry> read_entry(const Document& doc, const ObjId& m) {
-  auto id = read_string(doc, m, "id");
-  auto source_page = read_int(doc, m, "source-page");
+  auto id = read_string(doc, m, members::kId);
+  auto source_page = read_int(doc, m, members::kSourcePage);
   // Page numbers count from 1; a negative one is as meaningless as 0.
   if (!id || !source_page || *source_page < 1) return std::nullopt;
   PagePlanEntry entry{std::move(*id), static_cast<std::uint64_t>(*source_page), std::nullopt};
-  if (doc.get(m, "content-hash")) {
-    auto hash = read_string(doc, m, "content-hash");
-    auto kind = read_string(doc, m, "content-kind");
-    auto page = read_int(doc, m, "content-page");
-    auto width = read_int(doc, m, "page-width-milli");
-    auto height = read_int(doc, m, "page-height-milli");
+  if (doc.get(m, members::kContentHash)) {
+    auto hash = read_string(doc, m, members::kContentHash);
+    auto kind = read_string(doc, m, members::kContentKind);
+    auto page = read_int(doc, m, members::kContentPage);
+    auto width = read_int(doc, m, members::kPageWidthMilli);
+    auto height = read_int(doc, m, members::kPageHeightMilli);
     if (!hash || !kind || !page || !width || !height) return std::nullopt;
     auto side = [](std::int64_t v) -> std::uint32_t {
       return v >= 1 && v <= kMaxPageMilli ? static_cast<std::uint32_t>(v) : 0;  // 0 fails validation
@@ -100,14 +101,15 @@ std::optional<PagePlanEntry> read_entry(const Document& doc, const ObjId& m) {
 // Writes the members of a new entry map.
 void write_entry(Transaction& txn, const ObjId& m, const std::string& id, std::uint64_t source_page,
                  const std::optional<ImportedPage>& imported) {
-  (void)txn.put(m, "id", id);
-  (void)txn.put(m, "source-page", static_cast<std::int64_t>(std::min<std::uint64_t>(source_page, INT64_MAX)));
+  (void)txn.put(m, members::kId, id);
+  (void)txn.put(m, members::kSourcePage, static_cast<std::int64_t>(std::min<std::uint64_t>(source_page, INT64_MAX)));
   if (!imported) return;
-  (void)txn.put(m, "content-hash", imported->hash);
-  (void)txn.put(m, "content-kind", imported->kind);
-  (void)txn.put(m, "content-page", static_cast<std::int64_t>(std::min<std::uint64_t>(imported->page, INT64_MAX)));
-  (void)txn.put(m, "page-width-milli", static_cast<std::int64_t>(imported->width_milli));
-  (void)txn.put(m, "page-height-milli", static_cast<std::int64_t>(imported->height_milli));
+  (void)txn.put(m, members::kContentHash, imported->hash);
+  (void)txn.put(m, members::kContentKind, imported->kind);
+  (void)txn.put(m, members::kContentPage,
+                static_cast<std::int64_t>(std::min<std::uint64_t>(imported->page, INT64_MAX)));
+  (void)txn.put(m, members::kPageWidthMilli, static_cast<std::int64_t>(imported->width_milli));
+  (void)txn.put(m, members::kPageHeightMilli, static_cast<std::int64_t>(imported->height_milli));
 }
 
 void insert_entry(Transaction& txn, const InsertionPoint& at, const std::string& id, std::uint64_t source_page,
@@ -244,16 +246,16 @@ void apply_delete_page_plan(Transaction& txn, const PdfViewerAction::DeletePageP
   };
   std::unordered_set<std::string> removed_annotations;
   remove_where(keys::kAnnotations, [&](const ObjId& m) {
-    if (read_string(doc, m, "page-id") != a.id) return false;
-    if (auto id = read_string(doc, m, "id")) removed_annotations.insert(*id);
+    if (read_string(doc, m, members::kPageId) != a.id) return false;
+    if (auto id = read_string(doc, m, members::kId)) removed_annotations.insert(*id);
     return true;
   });
   remove_where(keys::kComments, [&](const ObjId& m) {
-    if (read_string(doc, m, "page-id") == a.id) return true;
-    auto anno = read_string(doc, m, "anno");
+    if (read_string(doc, m, members::kPageId) == a.id) return true;
+    auto anno = read_string(doc, m, members::kAnno);
     return anno && removed_annotations.contains(*anno);
   });
-  remove_where(keys::kSignatures, [&](const ObjId& m) { return read_string(doc, m, "page-id") == a.id; });
+  remove_where(keys::kSignatures, [&](const ObjId& m) { return read_string(doc, m, members::kPageId) == a.id; });
 }
 
 }  // namespace pdf_actions

@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "actions/page_plan.h"
+#include "actions/review_schema.h"
 
 namespace pdf_actions {
 
@@ -76,10 +77,10 @@ std::optional<ObjId> read_map(const Document& doc, const ObjId& map, std::string
 }
 
 std::uint64_t read_record_page(const Document& doc, const ObjId& record, const PagePositions& pages) {
-  if (auto page_id = read_string(doc, record, "page-id")) {
+  if (auto page_id = read_string(doc, record, members::kPageId)) {
     if (auto pos = pages.position_of(*page_id)) return *pos;
   }
-  if (auto page = read_int(doc, record, "page"); page && *page >= 1) return static_cast<std::uint64_t>(*page);
+  if (auto page = read_int(doc, record, members::kPage); page && *page >= 1) return static_cast<std::uint64_t>(*page);
   return 1;
 }
 
@@ -119,12 +120,12 @@ std::optional<ObjId> RecordView::list(std::string_view key) const {
 }
 
 std::uint64_t RecordView::page(const PagePositions& pages) const {
-  if (const auto* v = find("page-id")) {
+  if (const auto* v = find(members::kPageId)) {
     if (const std::string* id = v->as_string()) {
       if (auto pos = pages.position_of(*id)) return *pos;
     }
   }
-  if (auto p = integer("page"); p && *p >= 1) return static_cast<std::uint64_t>(*p);
+  if (auto p = integer(members::kPage); p && *p >= 1) return static_cast<std::uint64_t>(*p);
   return 1;
 }
 
@@ -321,18 +322,22 @@ std::uint64_t page_of(const docstore::Value* page_id, const docstore::Value* pag
 
 // Member names in bytewise order, as the store keeps them.
 constexpr docstore::MemberNames<11> kAnnotationMembers{std::array<std::string_view, 11>{
-    "author", "color", "h", "id", "kind", "page", "page-id", "points", "w", "x", "y"}};
+    members::kAuthor, members::kColor, members::kH, members::kId, members::kKind, members::kPage, members::kPageId,
+    members::kPoints, members::kW, members::kX, members::kY}};
 enum AnnotationMember : std::size_t { kAuthor, kColor, kH, kId, kKind, kPage, kPageId, kPoints, kW, kX, kY };
 constexpr docstore::MemberNames<9> kCommentMembers{std::array<std::string_view, 9>{
-    "anno", "author", "body", "created", "id", "page", "page-id", "replies", "resolved"}};
+    members::kAnno, members::kAuthor, members::kBody, members::kCreated, members::kId, members::kPage,
+    members::kPageId, members::kReplies, members::kResolved}};
 enum CommentMember : std::size_t {
   kCommentAnno, kCommentAuthor, kCommentBody, kCommentCreated, kCommentId, kCommentPage, kCommentPageId,
   kCommentReplies, kCommentResolved
 };
-constexpr docstore::MemberNames<3> kReplyMembers{std::array<std::string_view, 3>{"author", "body", "id"}};
+constexpr docstore::MemberNames<3> kReplyMembers{
+    std::array<std::string_view, 3>{members::kAuthor, members::kBody, members::kId}};
 enum ReplyMember : std::size_t { kReplyAuthor, kReplyBody, kReplyId };
 constexpr docstore::MemberNames<11> kSignatureMembers{std::array<std::string_view, 11>{
-    "date", "h", "id", "ink", "page", "page-id", "signer", "strokes", "w", "x", "y"}};
+    members::kDate, members::kH, members::kId, members::kInk, members::kPage, members::kPageId, members::kSigner,
+    members::kStrokes, members::kW, members::kX, members::kY}};
 enum SignatureMember : std::size_t {
   kSigDate, kSigH, kSigId, kSigInk, kSigPage, kSigPageId, kSigSigner, kSigStrokes, kSigW, kSigX, kSigY
 };
@@ -354,9 +359,9 @@ std::vector<Annotation> read_annotations(const Document& doc, const PagePosition
       copy_text(a.author, r[kAuthor]);
       const auto kind = text_of(r[kKind]);
       auto num = [&](std::size_t member) { return number_of(r[member]).value_or(0); };
-      if (kind == "highlight") {
+      if (kind == values::kHighlight) {
         a.geom = AnnoGeom::Highlight{num(kX), num(kY), num(kW), num(kH)};
-      } else if (kind == "ink") {
+      } else if (kind == values::kInk) {
         a.geom = AnnoGeom::Ink{parse_points(text_of(r[kPoints]).value_or(""))};
       } else {
         a.geom = AnnoGeom::Note{num(kX), num(kY)};
@@ -441,7 +446,7 @@ std::vector<Signature> read_signatures(const Document& doc, const PagePositions&
       s.h = number_of(r[kSigH]).value_or(kDefaultSignatureHeight);
       copy_text(s.signer, r[kSigSigner]);
       copy_text(s.date, r[kSigDate]);
-      if (text_of(r[kSigInk]) == "drawn") s.strokes = parse_strokes(text_of(r[kSigStrokes]).value_or(""));
+      if (text_of(r[kSigInk]) == values::kDrawn) s.strokes = parse_strokes(text_of(r[kSigStrokes]).value_or(""));
     });
   }
   return out;
@@ -485,7 +490,7 @@ velyn::Result<ObjId> get_or_create_root_map(docstore::Transaction& txn, std::str
 std::optional<FoundRecord> find_record(const Document& doc, std::string_view list_key, std::string_view id) {
   std::optional<FoundRecord> found;
   for_each_root_list_map(doc, list_key, [&](const ListElement& e, const RecordView& r) {
-    if (!found && r.text("id") == id) found = FoundRecord{e.list, e.index, e.map};
+    if (!found && r.text(members::kId) == id) found = FoundRecord{e.list, e.index, e.map};
   });
   return found;
 }
@@ -514,12 +519,12 @@ void backfill_page_ids(docstore::Transaction& txn) {
     // Collected first: the views are gone once the first write lands.
     std::vector<std::pair<ObjId, std::string>> missing;
     for_each_root_list_map(doc, key, [&](const ListElement& e, const RecordView& r) {
-      if (r.find("page-id")) return;
-      const auto page = r.integer("page").value_or(1);
+      if (r.find(members::kPageId)) return;
+      const auto page = r.integer(members::kPage).value_or(1);
       if (page < 1) return;
       if (auto entry = pages.entry_id_at(static_cast<std::uint64_t>(page))) missing.emplace_back(e.map, std::move(*entry));
     });
-    for (const auto& [m, entry] : missing) (void)txn.put(m, "page-id", entry);
+    for (const auto& [m, entry] : missing) (void)txn.put(m, members::kPageId, entry);
   }
 }
 

@@ -1,9 +1,8 @@
 #pragma once
-// The layout of review state in the shared document, and reading it back.
-//
-// Root keys: "annotations", "comments", "signatures", "page-plan" (lists of
-// maps), "page-plan-tombstones" and "meta" (maps). Reading never writes and
-// never fails: foreign shapes give defaults, non-map elements are skipped.
+// Reading review state back from the shared document (its names are in
+// review_schema.h), and the small store operations apply builds on. Reading
+// never writes and never fails: foreign shapes give defaults, non-map
+// elements are skipped.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -12,19 +11,10 @@
 #include <vector>
 
 #include "actions/review_model.h"
+#include "actions/review_schema.h"
 #include "docstore/document.h"
 
 namespace pdf_actions {
-
-namespace keys {
-inline constexpr std::string_view kAnnotations = "annotations";
-inline constexpr std::string_view kComments = "comments";
-inline constexpr std::string_view kSignatures = "signatures";
-inline constexpr std::string_view kPagePlan = "page-plan";
-inline constexpr std::string_view kPagePlanTombstones = "page-plan-tombstones";
-inline constexpr std::string_view kMeta = "meta";
-inline constexpr std::string_view kPagePlanSeeded = "page-plan-seeded";
-}  // namespace keys
 
 // Signature boxes without a stored size.
 inline constexpr double kDefaultSignatureWidth = 180;

@@ -2,6 +2,7 @@
 
 #include "actions/action_json.h"
 #include "actions/apply.h"
+#include "velyn/try.h"
 #include "velyn_actions/log.h"
 
 namespace pdf_actions {
@@ -15,9 +16,8 @@ velyn::Result<void> ViewerTypedAction::apply(docstore::Transaction& txn) const {
 }
 
 velyn_actions::DecodeResult decode_viewer_typed_action(std::string_view json) {
-  auto action = decode_action(json);
-  if (!action) return std::unexpected(std::move(action.error()));
-  return std::make_unique<ViewerTypedAction>(std::move(*action));
+  auto action = VELYN_TRY(decode_action(json));
+  return std::make_unique<ViewerTypedAction>(std::move(action));
 }
 
 velyn::Result<void> register_viewer_actions(velyn_actions::ActionRegistry& registry) {

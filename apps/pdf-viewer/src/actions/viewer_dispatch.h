@@ -12,6 +12,7 @@
 
 namespace pdf_actions {
 
+// The window title, and the application every dispatched action names.
 inline constexpr std::string_view kAppTitle = "PDF Viewer";
 
 class ViewerTypedAction final : public velyn_actions::TypedAction {

@@ -1,8 +1,8 @@
 #include "app/identity.h"
 
-#include <glib.h>
-
 #include <cstdlib>
+
+#include "velyn/utf8.h"
 
 namespace pdf_app {
 
@@ -12,7 +12,7 @@ namespace {
 std::optional<std::string> usable(const EnvLookup& env, std::string_view name) {
   auto value = env(name);
   if (!value || value->empty()) return std::nullopt;
-  if (!g_utf8_validate(value->data(), static_cast<gssize>(value->size()), nullptr)) return std::nullopt;
+  if (!velyn::is_valid_utf8(*value)) return std::nullopt;
   return value;
 }
 

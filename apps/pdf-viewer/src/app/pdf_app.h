@@ -23,6 +23,7 @@
 
 #include "actions/review_model.h"
 #include "actions/viewer_action.h"
+#include "actions/viewer_dispatch.h"
 #include "app/file_operations_state.h"
 #include "app/page_jump.h"
 #include "app/catalog_publication.h"
@@ -52,7 +53,7 @@ class SourceClient;
 
 namespace pdf_app {
 
-inline constexpr std::string_view kAppTitle = "PDF Viewer";
+using pdf_actions::kAppTitle;
 inline constexpr double kContentCheckSeconds = 1;  // how often missing imported content is looked for
 inline constexpr std::string_view kAwaitingContentText = "Imported pages are waiting for their content on this device";
 
@@ -63,7 +64,6 @@ inline constexpr double kMaxZoom = 6.0;
 inline constexpr double kViewportMargin = 28;
 inline constexpr double kPageGap = 22;       // content units between page slots
 inline constexpr double kZoomStep = 1.15;    // toolbar buttons and Ctrl+wheel
-inline constexpr double kWheelLinePixels = 48;
 inline constexpr int kThumbnailRequestsPerFrame = 2;
 inline constexpr double kRailResizeEdge = 6;
 // Closing the window with a save under way waits this long for it to finish.

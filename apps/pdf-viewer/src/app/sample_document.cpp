@@ -5,6 +5,7 @@
 
 #include "actions/action_ids.h"
 #include "actions/apply.h"
+#include "actions/review_schema.h"
 #include "actions/review_store.h"
 
 namespace pdf_app {
@@ -171,14 +172,14 @@ void append_comment(docstore::Transaction& txn, const std::string& id, const std
   if (!list) return;
   auto map = txn.insert_object(*list, txn.document().length(*list), docstore::ObjType::Map);
   if (!map) return;
-  (void)txn.put(*map, "id", docstore::Value(id));
-  if (anno) (void)txn.put(*map, "anno", docstore::Value(*anno));
-  (void)txn.put(*map, "page", docstore::Value(std::int64_t{1}));
-  (void)txn.put(*map, "author", docstore::Value(author));
-  (void)txn.put(*map, "body", docstore::Value(body));
-  (void)txn.put(*map, "created", docstore::Value(created));
-  (void)txn.put(*map, "resolved", docstore::Value(resolved));
-  (void)txn.put_object(*map, "replies", docstore::ObjType::List);
+  (void)txn.put(*map, pdf_actions::members::kId, docstore::Value(id));
+  if (anno) (void)txn.put(*map, pdf_actions::members::kAnno, docstore::Value(*anno));
+  (void)txn.put(*map, pdf_actions::members::kPage, docstore::Value(std::int64_t{1}));
+  (void)txn.put(*map, pdf_actions::members::kAuthor, docstore::Value(author));
+  (void)txn.put(*map, pdf_actions::members::kBody, docstore::Value(body));
+  (void)txn.put(*map, pdf_actions::members::kCreated, docstore::Value(created));
+  (void)txn.put(*map, pdf_actions::members::kResolved, docstore::Value(resolved));
+  (void)txn.put_object(*map, pdf_actions::members::kReplies, docstore::ObjType::List);
 }
 
 }  // namespace
@@ -187,10 +188,10 @@ bool seed_demo_content(docstore::Transaction& txn, const pdf::source::Document& 
   using pdf_actions::PdfViewerAction;
   const auto meta = pdf_actions::get_or_create_root_map(txn, pdf_actions::keys::kMeta);
   if (!meta) return false;
-  if (pdf_actions::read_bool(txn.document(), *meta, "seeded") == true) return false;
-  (void)txn.put(*meta, "title", docstore::Value(document.title));
-  (void)txn.put(*meta, "author", docstore::Value(document.author));
-  (void)txn.put(*meta, "seeded", docstore::Value(true));
+  if (pdf_actions::read_bool(txn.document(), *meta, pdf_actions::keys::kSampleSeeded) == true) return false;
+  (void)txn.put(*meta, pdf_actions::keys::kSampleTitle, docstore::Value(document.title));
+  (void)txn.put(*meta, pdf_actions::keys::kSampleAuthor, docstore::Value(document.author));
+  (void)txn.put(*meta, pdf_actions::keys::kSampleSeeded, docstore::Value(true));
 
   const std::string first = pdf_actions::new_uuid();
   const std::string note = pdf_actions::new_uuid();

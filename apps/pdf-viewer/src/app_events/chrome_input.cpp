@@ -115,7 +115,7 @@ Handled rail_event(PdfApp& app, const velyn_ui::Event& event, docstore::Document
   }
   if (const auto* wheel = std::get_if<velyn_ui::Wheel>(&event)) {
     if ((wheel->modifiers & velyn_ui::kModCtrl) || !r.contains(wheel->at)) return Handled::No;
-    const double lines = wheel->unit == velyn_ui::WheelUnit::Lines ? wheel->dy : wheel->dy / kWheelLinePixels;
+    const double lines = wheel->unit == velyn_ui::WheelUnit::Lines ? wheel->dy : wheel->dy / app.rail.kWheelStep;
     app.rail.on_wheel(-lines);
     return Handled::Yes;
   }

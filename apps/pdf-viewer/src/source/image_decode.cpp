@@ -8,6 +8,8 @@
 
 #include <fmt/format.h>
 
+#include "velyn/try.h"
+
 namespace pdf::source {
 namespace {
 
@@ -68,10 +70,10 @@ velyn::Result<DecodedImage> decode_jpeg(std::span<const std::uint8_t> bytes, std
     return velyn::fail(tjGetErrorStr2(handle.get()));
   }
   if (width <= 0 || height <= 0) return velyn::fail("the image has no pixels");
-  auto size = checked_rgba_size(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), max_pixels);
-  if (!size) return std::unexpected(size.error());
+  const auto size =
+      VELYN_TRY(checked_rgba_size(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), max_pixels));
   DecodedImage out{static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
-                   std::vector<std::uint8_t>(*size)};
+                   std::vector<std::uint8_t>(size)};
   if (tjDecompress2(handle.get(), data, length, out.rgba.data(), width, 0, height, TJPF_RGBA, 0) != 0) {
     // A warning (e.g. a truncated scan) still leaves a complete, if damaged,
     // picture; only errors refuse the file.

@@ -42,7 +42,7 @@ velyn::Result<ImportProbe> probe_pdf(const Pdfium& pdfium, std::span<const std::
     return velyn::fail("the PDF exceeds the " + std::to_string(kImportPageLimit) + "-page import limit");
   }
   if (count <= 0) return velyn::fail("the PDF has no pages");
-  ImportProbe probe{kImportKindPdf, {}};
+  ImportProbe probe{std::string(kImportKindPdf), {}};
   probe.page_sizes.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
     FS_SIZEF size{};
@@ -62,7 +62,7 @@ velyn::Result<ImportProbe> probe_import(const Pdfium& pdfium, std::span<const st
   // is an image the page can show.
   auto image = decode_image(bytes);
   if (!image) return std::unexpected(image.error().prefixed("decoding the image"));
-  return ImportProbe{kImportKindImage, {PageSize{kImagePageWidth, image_page_height(image->width, image->height)}}};
+  return ImportProbe{std::string(kImportKindImage), {PageSize{kImagePageWidth, image_page_height(image->width, image->height)}}};
 }
 
 velyn::Result<PdfiumDocument> make_image_page_document(const Pdfium& pdfium, std::span<const std::uint8_t> bytes) {

@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "actions/review_schema.h"
 #include "source/document.h"
 #include "source/pdfium_handles.h"
 #include "source/pdfium_library.h"
@@ -20,8 +22,9 @@ inline constexpr double kImagePageWidth = 612.0;
 inline constexpr double kImagePageMinHeight = 72.0;
 inline constexpr double kImagePageMaxHeight = 3000.0;
 
-inline constexpr const char* kImportKindPdf = "pdf";
-inline constexpr const char* kImportKindImage = "image";
+// The kinds of imported content, as plan entries store them.
+inline constexpr std::string_view kImportKindPdf = pdf_actions::values::kContentPdf;
+inline constexpr std::string_view kImportKindImage = pdf_actions::values::kContentImage;
 
 struct ImportProbe {
   std::string kind;  // kImportKindPdf or kImportKindImage

@@ -4,11 +4,11 @@
 
 #include "source/bounded_read.h"
 #include "source/profile.h"
+#include "velyn/try.h"
+#include "velyn/utf8.h"
 
 namespace pdf::source {
 namespace {
-
-bool valid_utf8(const std::string& text) { return g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr); }
 
 bool blank(const std::string& text) {
   const char* p = text.c_str();
@@ -23,13 +23,13 @@ bool blank(const std::string& text) {
 
 std::string display_file_name(const std::filesystem::path& path) {
   std::string name = path.filename().string();
-  if (name.empty() || name == "." || name == ".." || !valid_utf8(name)) return "Document";
+  if (name.empty() || name == "." || name == ".." || !velyn::is_valid_utf8(name)) return "Document";
   return name;
 }
 
 std::string display_file_stem(const std::filesystem::path& path) {
   std::string stem = path.stem().string();
-  if (!stem.empty() && path.has_extension() && valid_utf8(stem)) return stem;
+  if (!stem.empty() && path.has_extension() && velyn::is_valid_utf8(stem)) return stem;
   return display_file_name(path);
 }
 
@@ -86,12 +86,9 @@ velyn::Result<OpenResult> open_document(const std::filesystem::path& path, Pdfiu
   }
 
   // Text-only: the bytes went to PDFium (or were dropped), so read them again.
-  auto again = read_bounded(path, kOpenSizeLimit);
-  if (!again) return std::unexpected(again.error());
-  auto doc = open_text_only(*again, stem);
-  if (!doc) return std::unexpected(doc.error());
+  const auto again = VELYN_TRY(read_bounded(path, kOpenSizeLimit));
   OpenResult result;
-  result.opened.document = std::move(*doc);
+  result.opened.document = VELYN_TRY(open_text_only(again, stem));
   result.opened.file_name = file_name;
   return result;
 }

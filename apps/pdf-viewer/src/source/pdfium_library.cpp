@@ -1,18 +1,19 @@
 #include "source/pdfium_library.h"
 
 #include <dlfcn.h>
-#include <glib.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
 #include <mutex>
+
+#include "velyn/utf8.h"
 
 namespace pdf::source {
 namespace {
 
 std::optional<std::string> utf8_env(const char* name) {
   const char* value = std::getenv(name);
-  if (value == nullptr || !g_utf8_validate(value, -1, nullptr)) return std::nullopt;
+  if (value == nullptr || !velyn::is_valid_utf8(value)) return std::nullopt;
   return std::string(value);
 }
 

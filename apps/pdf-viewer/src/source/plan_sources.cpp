@@ -5,6 +5,7 @@
 
 #include "source/import_probe.h"
 #include "source/pdf_writer.h"
+#include "velyn/try.h"
 
 namespace pdf::source {
 namespace {
@@ -27,11 +28,11 @@ std::optional<Rasterizer> load_content(const Pdfium& pdfium, const PlanImport& i
 
 }  // namespace
 
-std::expected<void, std::string> resolve_plan_with_content(WorkerDocument& doc, const std::vector<PlanEntry>& plan,
-                                                           const blobstore::BlobStore& store) {
+velyn::Result<void> resolve_plan_with_content(WorkerDocument& doc, const std::vector<PlanEntry>& plan,
+                                              const blobstore::BlobStore& store) {
   // First pass: rejects a bad plan before any content is fetched, and serves
   // every entry whose content is already loaded.
-  if (auto resolved = resolve_plan(doc, plan); !resolved) return resolved;
+  VELYN_TRY_VOID(resolve_plan(doc, plan));
   if (doc.sources.empty()) return {};
   const Pdfium& pdfium = doc.sources.front().rasterizer.pdfium();
 

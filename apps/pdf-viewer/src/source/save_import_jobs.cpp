@@ -102,7 +102,7 @@ SourceReply run_apply_plan(WorkerState& state, ClientId client, ApplyPagePlan& r
   WorkerDocument* doc = state.lookup_document(client, request.document);
   if (doc == nullptr) return PagePlanFailed{request.document, kInactiveDocumentText};
   if (auto resolved = resolve_plan_with_content(*doc, request.plan, state.content_store()); !resolved) {
-    return PagePlanFailed{request.document, resolved.error()};
+    return PagePlanFailed{request.document, resolved.error().message};
   }
   return PagePlanApplied{request.document, std::move(request.plan), doc->plan_page_sizes()};
 }

@@ -6,6 +6,8 @@
 #include <limits>
 #include <system_error>
 
+#include "velyn/try.h"
+
 namespace pdf::source {
 namespace {
 
@@ -426,9 +428,8 @@ std::expected<std::shared_ptr<SourceClient>, SourceWorkerError> SourceClient::op
 }
 
 std::expected<std::shared_ptr<SourceClient>, SourceWorkerError> SourceClient::open(SourceWorker& worker) {
-  auto id = allocate_client_id();
-  if (!id) return std::unexpected(id.error());
-  return std::shared_ptr<SourceClient>(new SourceClient(worker, *id));
+  const ClientId id = VELYN_TRY(allocate_client_id());
+  return std::shared_ptr<SourceClient>(new SourceClient(worker, id));
 }
 
 SourceClient::~SourceClient() { close(); }
@@ -454,11 +455,9 @@ void SourceClient::set_reply_notifier(std::function<void()> notify) {
 }
 
 std::expected<RequestId, SourceWorkerError> SourceClient::open_document(std::filesystem::path path) {
-  auto id = allocate_request_id();
-  if (!id) return std::unexpected(id.error());
-  auto submitted = submit(OpenDocument{std::move(path), *id});
-  if (!submitted) return std::unexpected(submitted.error());
-  return *id;
+  const RequestId id = VELYN_TRY(allocate_request_id());
+  VELYN_TRY_VOID(submit(OpenDocument{std::move(path), id}));
+  return id;
 }
 
 std::expected<void, SourceWorkerError> SourceClient::activate(RasterDocumentId document) {
@@ -491,11 +490,9 @@ std::expected<RequestId, SourceWorkerError> SourceClient::import_file(RasterDocu
                                                                       std::filesystem::path path,
                                                                       std::uint64_t current_page,
                                                                       std::optional<std::string> anchor_id) {
-  auto id = allocate_request_id();
-  if (!id) return std::unexpected(id.error());
-  auto submitted = submit(ImportFile{document, *id, std::move(path), current_page, std::move(anchor_id)});
-  if (!submitted) return std::unexpected(submitted.error());
-  return *id;
+  const RequestId id = VELYN_TRY(allocate_request_id());
+  VELYN_TRY_VOID(submit(ImportFile{document, id, std::move(path), current_page, std::move(anchor_id)}));
+  return id;
 }
 
 }  // namespace pdf::source

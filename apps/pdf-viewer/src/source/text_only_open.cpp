@@ -1,6 +1,5 @@
 // The text-only open: poppler-cpp parses the PDF and extracts each page's text
 // when PDFium is absent or refused the file.
-#include <glib.h>
 #include <poppler-document.h>
 #include <poppler-global.h>
 #include <poppler-page.h>
@@ -13,6 +12,7 @@
 
 #include "source/open_document.h"
 #include "source/rasterizer.h"
+#include "velyn/utf8.h"
 
 namespace pdf::source {
 namespace {
@@ -83,7 +83,9 @@ velyn::Result<Document> open_text_only(const std::vector<std::uint8_t>& bytes, s
       if (sink.exceeded()) return velyn::fail("PDF text exceeds the bounded extraction limit");
       if (!extracted) return velyn::fail(fmt::format("pdf text extraction failed: {}", extracted.error().message));
       std::string text = sink.take();
-      if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) {
+      // GLib and Pango, which lay this text out, stop at a NUL: text holding
+      // one is refused like malformed text.
+      if (text.find('\0') != std::string::npos || !velyn::is_valid_utf8(text)) {
         return velyn::fail("pdf text extraction returned invalid UTF-8");
       }
       total += text.size();

@@ -1,5 +1,9 @@
 #include "source/worker_document.h"
 
+#include "actions/page_plan.h"
+#include "source/plan_answer.h"
+#include "velyn/try.h"
+
 namespace pdf::source {
 
 std::optional<Image> RenderCache::find(const Key& key) {
@@ -29,8 +33,11 @@ WorkerDocument::WorkerDocument(Rasterizer opened) {
   const std::size_t pages = opened.page_count();
   sources.push_back(PageSource{std::move(opened), std::nullopt});
   plan.reserve(pages);
-  for (std::size_t i = 0; i < pages; ++i) plan.push_back(PlanSlot{0, i});
-  plan_sizes.assign(pages, std::nullopt);
+  plan_entries.reserve(pages);
+  for (std::size_t i = 0; i < pages; ++i) {
+    plan.push_back(PlanSlot{0, i});
+    plan_entries.push_back(PlanEntry{pdf_actions::seeded_entry_id(i + 1), i + 1, std::nullopt});
+  }
 }
 
 std::optional<PageSize> WorkerDocument::source_page_size(std::size_t source, std::size_t page) const {
@@ -41,54 +48,44 @@ std::optional<PageSize> WorkerDocument::source_page_size(std::size_t source, std
 }
 
 std::vector<PageSize> WorkerDocument::plan_page_sizes() const {
-  std::optional<PageSize> first;
-  if (!plan.empty() && plan.front()) first = source_page_size(plan.front()->source, plan.front()->page);
-  std::vector<PageSize> sizes;
-  sizes.reserve(plan.size());
-  for (std::size_t i = 0; i < plan.size(); ++i) {
-    std::optional<PageSize> size;
-    if (plan[i]) size = source_page_size(plan[i]->source, plan[i]->page);
-    if (!size && i < plan_sizes.size()) size = plan_sizes[i];
-    if (!size) size = first;
-    sizes.push_back(size.value_or(kDefaultPageSize));
-  }
-  return sizes;
+  std::vector<std::optional<PageSize>> resolved;
+  resolved.reserve(plan.size());
+  for (const auto& slot : plan) resolved.push_back(slot ? source_page_size(slot->source, slot->page) : std::nullopt);
+  // Qualified: the member's own name would hide the free function.
+  return pdf::source::plan_page_sizes(plan_entries, resolved);
 }
 
-std::expected<void, std::string> resolve_plan(WorkerDocument& doc, const std::vector<PlanEntry>& plan) {
-  const std::size_t source0_pages = doc.sources.empty() ? 0 : doc.sources.front().rasterizer.page_count();
-  if (plan.empty()) return std::unexpected(std::string(kPlanSourcesUnavailableText));
-  for (const PlanEntry& entry : plan) {
-    if (!entry.imported && (entry.source_page == 0 || entry.source_page > source0_pages)) {
-      return std::unexpected(std::string(kPlanSourcesUnavailableText));
+namespace {
+
+// The slot of the first loaded content with the entry's hash, if that content
+// has the entry's page; otherwise the entry awaits its content.
+std::optional<PlanSlot> loaded_slot(const WorkerDocument& doc, const PlanImport& imported) {
+  for (std::size_t s = 1; s < doc.sources.size(); ++s) {
+    if (doc.sources[s].hash != imported.hash) continue;
+    if (imported.page >= 1 && imported.page - 1 < doc.sources[s].rasterizer.page_count()) {
+      return PlanSlot{s, static_cast<std::size_t>(imported.page - 1)};
     }
+    return std::nullopt;
   }
+  return std::nullopt;
+}
+
+}  // namespace
+
+velyn::Result<void> resolve_plan(WorkerDocument& doc, const std::vector<PlanEntry>& plan) {
+  const std::size_t source0_pages = doc.sources.empty() ? 0 : doc.sources.front().rasterizer.page_count();
+  const auto resolved = VELYN_TRY(resolve_plan_entries(plan, source0_pages));
   std::vector<std::optional<PlanSlot>> slots;
-  std::vector<std::optional<PageSize>> sizes;
-  slots.reserve(plan.size());
-  sizes.reserve(plan.size());
-  for (const PlanEntry& entry : plan) {
-    if (!entry.imported) {
-      slots.push_back(PlanSlot{0, static_cast<std::size_t>(entry.source_page - 1)});
-      sizes.push_back(std::nullopt);
-      continue;
+  slots.reserve(resolved.size());
+  for (const ResolvedPlanPage& page : resolved) {
+    if (page.source_index) {
+      slots.push_back(PlanSlot{0, static_cast<std::size_t>(*page.source_index)});
+    } else {
+      slots.push_back(loaded_slot(doc, *page.imported));
     }
-    sizes.push_back(PageSize{entry.imported->width_milli / 1000.0, entry.imported->height_milli / 1000.0});
-    // A source already loaded for this content serves it; fetching content from
-    // the content store belongs to page import and is not reachable from here.
-    std::optional<PlanSlot> slot;
-    for (std::size_t s = 1; s < doc.sources.size(); ++s) {
-      if (doc.sources[s].hash != entry.imported->hash) continue;
-      const std::uint64_t page = entry.imported->page;
-      if (page >= 1 && page - 1 < doc.sources[s].rasterizer.page_count()) {
-        slot = PlanSlot{s, static_cast<std::size_t>(page - 1)};
-      }
-      break;
-    }
-    slots.push_back(slot);
   }
   doc.plan = std::move(slots);
-  doc.plan_sizes = std::move(sizes);
+  doc.plan_entries = plan;
   return {};
 }
 

@@ -4,11 +4,10 @@
 // Worker thread only.
 //
 // Invariants: every ready plan slot names an existing source and a page index
-// below that source's page count; plan_sizes has one entry per slot; the render
+// below that source's page count; plan_entries has one entry per slot; the render
 // cache's total equals the sum of its entries' sizes and stays within its budget
 // except transiently inside insert.
 #include <cstdint>
-#include <expected>
 #include <list>
 #include <map>
 #include <optional>
@@ -19,6 +18,7 @@
 #include "source/page_image.h"
 #include "source/rasterizer.h"
 #include "source/source_protocol.h"
+#include "velyn/error.h"
 
 namespace pdf::source {
 
@@ -65,12 +65,12 @@ class RenderCache {
 
 struct WorkerDocument {
   std::vector<PageSource> sources;
-  std::vector<std::optional<PlanSlot>> plan;      // nothing: awaiting imported content
-  std::vector<std::optional<PageSize>> plan_sizes;  // recorded size of imported entries
+  std::vector<std::optional<PlanSlot>> plan;  // nothing: awaiting imported content
+  std::vector<PlanEntry> plan_entries;        // the plan as applied, one entry per slot
   RenderCache render_cache;
   std::map<std::pair<std::size_t, std::size_t>, SharedTextLayer> text_cache;  // no eviction
 
-  // Source 0 with the identity plan.
+  // Source 0 with the identity plan: the seeded entry of each of its pages.
   explicit WorkerDocument(Rasterizer opened);
 
   // Size of every plan position, in plan order (see PagePlanApplied).
@@ -79,13 +79,10 @@ struct WorkerDocument {
   std::optional<PageSize> source_page_size(std::size_t source, std::size_t page) const;
 };
 
-inline constexpr const char* kPlanSourcesUnavailableText =
-    "the shared page plan needs source bytes unavailable on this device";
-
-// Resolves `plan` against the document's sources and makes it the document's
-// plan. Entries with imported content resolve through the content store, which
-// this build's worker cannot reach yet: such entries stay awaiting. On failure
-// the document keeps its previous plan.
-std::expected<void, std::string> resolve_plan(WorkerDocument& doc, const std::vector<PlanEntry>& plan);
+// Resolves `plan` against the document's sources (plan_answer.h) and makes it
+// the document's plan. An imported entry is served by content already loaded
+// (plan_sources.h loads it) and otherwise stays awaiting. On failure, with
+// kPlanNeedsUnavailableSource, the document keeps its previous plan.
+velyn::Result<void> resolve_plan(WorkerDocument& doc, const std::vector<PlanEntry>& plan);
 
 }  // namespace pdf::source

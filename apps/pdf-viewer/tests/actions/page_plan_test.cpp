@@ -1,8 +1,6 @@
-// The shared page plan: derive, seed, the four plan actions, rail outcomes and
-// the document side of the worker's answer.
+// The shared page plan: derive, seed, the four plan actions and rail outcomes.
 #include <gtest/gtest.h>
 
-#include "actions/plan_answer.h"
 #include "actions/rail_outcomes.h"
 #include "review_test_support.h"
 
@@ -254,22 +252,6 @@ TEST(RailOutcomes, BecomeNavigationAndPlanActions) {
   for (K k : {K::Select, K::Move, K::Duplicate, K::Delete})
     EXPECT_TRUE(std::holds_alternative<std::monostate>(rail_effect(plan, {k, 3, 0})));
   EXPECT_TRUE(std::holds_alternative<std::monostate>(rail_effect(plan, {K::Other, 0, 0})));
-}
-
-TEST(PlanAnswer, ResolvesPlainPagesAndReportsSizes) {
-  const std::vector<PagePlanEntry> plan = {{"source-2", 2, std::nullopt}, {"import-a", 1, imported()},
-                                           {"source-1", 1, std::nullopt}};
-  auto resolved = resolve_plan(plan, 2);
-  ASSERT_TRUE(resolved);
-  EXPECT_EQ((*resolved)[0], (ResolvedPlanPage{1, std::nullopt}));
-  EXPECT_EQ((*resolved)[1], (ResolvedPlanPage{std::nullopt, imported()}));
-  EXPECT_EQ(resolve_plan(plan, 1).error().message, "the shared page plan needs source bytes unavailable on this device");
-  EXPECT_FALSE(resolve_plan({}, 3));
-
-  const std::vector<std::optional<PageSize>> sizes = {PageSize{100, 200}, std::nullopt, std::nullopt};
-  EXPECT_EQ(plan_page_sizes(plan, sizes), (std::vector<PageSize>{{100, 200}, {612, 792}, {100, 200}}));
-  const std::vector<std::optional<PageSize>> none = {std::nullopt, std::nullopt, std::nullopt};
-  EXPECT_EQ(plan_page_sizes(plan, none), (std::vector<PageSize>{{612, 792}, {612, 792}, {612, 792}}));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "velyn/try.h"
 #include "velyn_ui/records/sqlite_room.h"
 
 namespace velyn_ui::persist {
@@ -38,17 +39,13 @@ velyn::Result<std::filesystem::path> room_path(std::string_view application_id, 
 }
 
 velyn::Result<OpenedRoom> open(const std::filesystem::path& file) {
-  auto room = SqliteRoom::open(file);
-  if (!room) return std::unexpected(room.error());
-  auto set = record::RecordSet::with_room(std::move(*room));
-  if (!set) return std::unexpected(set.error());
-  return OpenedRoom{std::move(*set), RoomLocation{{}, {}, file}};
+  auto room = VELYN_TRY(SqliteRoom::open(file));
+  auto set = VELYN_TRY(record::RecordSet::with_room(std::move(room)));
+  return OpenedRoom{std::move(set), RoomLocation{{}, {}, file}};
 }
 
 velyn::Result<OpenedRoom> open_room(std::string_view application_id, std::string_view workspace_id) {
-  auto file = room_path(application_id, workspace_id);
-  if (!file) return std::unexpected(file.error());
-  auto opened = open(*file);
+  auto opened = open(VELYN_TRY(room_path(application_id, workspace_id)));
   if (!opened) return opened;
   opened->companion.application_id = std::string(application_id);
   opened->companion.workspace_id = std::string(workspace_id);

@@ -6,6 +6,8 @@
 #include <map>
 #include <unordered_set>
 
+#include "velyn/try.h"
+
 namespace velyn_ui::record {
 
 struct RecordSet::State {
@@ -42,8 +44,8 @@ struct RecordSet::State {
       if (entry.persisted.contains(change.hash)) continue;
       if (room) {
         const auto id = std::find_if(open.begin(), open.end(), [&](const auto& e) { return &e.second == &entry; });
-        auto ok = room->append_change(id->first, change, doc.encoded_change_at(entry.scanned));
-        if (!ok) return std::unexpected(ok.error());  // retried from here on the next call
+        // Retried from here on the next call.
+        VELYN_TRY_VOID(room->append_change(id->first, change, doc.encoded_change_at(entry.scanned)));
       }
       entry.persisted.insert(change.hash);
       ++written;
@@ -61,9 +63,7 @@ RecordSet RecordSet::in_memory() { return RecordSet(std::make_unique<State>()); 
 
 velyn::Result<RecordSet> RecordSet::with_room(std::unique_ptr<persist::Room> room) {
   auto state = std::make_unique<State>();
-  auto records = room->load_records();
-  if (!records) return std::unexpected(records.error());
-  for (auto& r : *records) state->records.emplace(r.id, std::move(r));
+  for (auto& r : VELYN_TRY(room->load_records())) state->records.emplace(r.id, std::move(r));
   state->room = std::move(room);
   return RecordSet(std::move(state));
 }
@@ -89,14 +89,11 @@ velyn::Result<std::reference_wrapper<docstore::Document>> RecordSet::document_fo
   entry.doc = std::make_unique<docstore::Document>();
   Record stored = record;
   if (s.room) {
-    auto ensured = s.room->ensure_record(record);
-    if (!ensured) return std::unexpected(ensured.error());
-    stored = std::move(*ensured);  // the first writer's kind and links stay
-    auto changes = s.room->load_changes(record.id, 0);
-    if (!changes) return std::unexpected(changes.error());
+    stored = VELYN_TRY(s.room->ensure_record(record));  // the first writer's kind and links stay
+    auto changes = VELYN_TRY(s.room->load_changes(record.id, 0));
     // A change the document refuses (written by a faulty peer) is skipped so
     // the rest of the record stays usable.
-    (void)s.merge(entry, *changes);
+    (void)s.merge(entry, changes);
     entry.scanned = entry.doc->change_count();
   }
   s.records.insert_or_assign(stored.id, stored);
@@ -131,15 +128,13 @@ velyn::Result<std::size_t> RecordSet::persist_local_changes(const docstore::Docu
 velyn::Result<bool> RecordSet::poll() {
   auto& s = *state_;
   if (!s.room || s.open.empty()) return false;
-  auto changed = s.room->watch();
-  if (!changed) return std::unexpected(changed.error());
-  if (!*changed) return false;
+  const bool changed = VELYN_TRY(s.room->watch());
+  if (!changed) return false;
   std::int64_t after = INT64_MAX;
   for (const auto& [id, entry] : s.open) after = std::min(after, entry.cursor);
-  auto rows = s.room->load_changes(std::nullopt, after);
-  if (!rows) return std::unexpected(rows.error());
+  auto rows = VELYN_TRY(s.room->load_changes(std::nullopt, after));
   std::map<RecordId, std::vector<persist::RoomChange>> by_record;
-  for (auto& row : *rows) {
+  for (auto& row : rows) {
     auto it = s.open.find(row.record);
     if (it == s.open.end() || row.cursor <= it->second.cursor) continue;
     by_record[row.record].push_back(std::move(row));

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <system_error>
 
+#include "velyn/try.h"
 #include "velyn_ui/records/sqlite_statement.h"
 
 namespace velyn_ui::persist {
@@ -112,14 +113,12 @@ velyn::Result<std::unique_ptr<SqliteRoom>> SqliteRoom::open(const std::filesyste
 
   // Read before writing anything: a file that is not a database fails here
   // ("file is not a database") and is left exactly as it was.
-  auto app_id = db->scalar("PRAGMA application_id", "reading the file");
-  if (!app_id) return std::unexpected(app_id.error());
-  auto tables = db->scalar("SELECT count(*) FROM sqlite_master", "reading the file");
-  if (!tables) return std::unexpected(tables.error());
-  if (*app_id != kApplicationId && (*app_id != 0 || *tables != 0)) {
+  const auto app_id = VELYN_TRY(db->scalar("PRAGMA application_id", "reading the file"));
+  const auto tables = VELYN_TRY(db->scalar("SELECT count(*) FROM sqlite_master", "reading the file"));
+  if (app_id != kApplicationId && (app_id != 0 || tables != 0)) {
     return velyn::fail("room " + db->name + ": the file is a database of another kind, not a room");
   }
-  if (*tables == 0) {
+  if (tables == 0) {
     Transaction tx(db->db);
     if (!tx.ok()) return db->error("creating the schema");
     const std::string create = std::string(kSchema) + "PRAGMA application_id=" + std::to_string(kApplicationId) +
@@ -127,10 +126,9 @@ velyn::Result<std::unique_ptr<SqliteRoom>> SqliteRoom::open(const std::filesyste
     if (auto ok = db->exec(create.c_str(), "creating the schema"); !ok) return std::unexpected(ok.error());
     if (auto ok = tx.commit("creating the schema"); !ok) return db->named(ok.error());
   } else {
-    auto version = db->scalar("PRAGMA user_version", "reading the schema version");
-    if (!version) return std::unexpected(version.error());
-    if (*version != kSchemaVersion) {
-      return velyn::fail("room " + db->name + ": unsupported room version " + std::to_string(*version));
+    const auto version = VELYN_TRY(db->scalar("PRAGMA user_version", "reading the schema version"));
+    if (version != kSchemaVersion) {
+      return velyn::fail("room " + db->name + ": unsupported room version " + std::to_string(version));
     }
     // Catches a damaged file at open rather than in the middle of a frame.
     Statement check(db->db, "PRAGMA quick_check(1)");
@@ -138,16 +136,14 @@ velyn::Result<std::unique_ptr<SqliteRoom>> SqliteRoom::open(const std::filesyste
     const std::string verdict = check.text(0);
     if (verdict != "ok") return velyn::fail("room " + db->name + ": the file is corrupt: " + verdict);
   }
-  if (auto ok = db->exec("PRAGMA journal_mode=WAL", "switching to WAL"); !ok) return std::unexpected(ok.error());
-  if (auto ok = db->exec("PRAGMA synchronous=NORMAL", "setting synchronous"); !ok) return std::unexpected(ok.error());
+  VELYN_TRY_VOID(db->exec("PRAGMA journal_mode=WAL", "switching to WAL"));
+  VELYN_TRY_VOID(db->exec("PRAGMA synchronous=NORMAL", "setting synchronous"));
   db->append =
       Statement(db->db, "INSERT OR IGNORE INTO changes(record_id, hash, actor, seq, bytes) VALUES(?,?,?,?,?)");
   if (!db->append.ok()) return db->error("preparing statements");
   db->version = Statement(db->db, "PRAGMA data_version");
   if (!db->version.ok()) return db->error("preparing statements");
-  auto v = db->current_version();
-  if (!v) return std::unexpected(v.error());
-  db->data_version = *v;
+  db->data_version = VELYN_TRY(db->current_version());
   return std::unique_ptr<SqliteRoom>(new SqliteRoom(file, std::move(db)));
 }
 
@@ -235,10 +231,9 @@ velyn::Result<void> SqliteRoom::append_change(const record::RecordId& record, co
 }
 
 velyn::Result<bool> SqliteRoom::watch() {
-  auto v = db_->current_version();
-  if (!v) return std::unexpected(v.error());
-  const bool changed = *v != db_->data_version;
-  db_->data_version = *v;
+  const auto v = VELYN_TRY(db_->current_version());
+  const bool changed = v != db_->data_version;
+  db_->data_version = v;
   return changed;
 }
 

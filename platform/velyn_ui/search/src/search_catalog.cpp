@@ -7,6 +7,7 @@
 #include <system_error>
 #include <utility>
 
+#include "velyn/try.h"
 #include "velyn_ui/records/open_room.h"
 #include "velyn_ui/records/sqlite_statement.h"
 
@@ -213,9 +214,9 @@ velyn::Result<bool> SearchCatalog::remove(std::string_view key) {
   if (del.step() != SQLITE_DONE) return std::unexpected(sqlite_error(db_, "removing from the search catalogue"));
   const bool removed = sqlite3_changes(db_) > 0;
   if (removed) {
-    if (auto r = bump_generation(); !r) return std::unexpected(r.error());
+    VELYN_TRY_VOID(bump_generation());
   }
-  if (auto r = tx.commit(kCommitting); !r) return std::unexpected(r.error());
+  VELYN_TRY_VOID(tx.commit(kCommitting));
   return removed;
 }
 
@@ -247,9 +248,9 @@ velyn::Result<std::uint64_t> SearchCatalog::remove_scope_except(std::string_view
   auto removed = remove_scope_except_in_transaction(scope, keep);
   if (!removed) return removed;
   if (*removed) {
-    if (auto r = bump_generation(); !r) return std::unexpected(r.error());
+    VELYN_TRY_VOID(bump_generation());
   }
-  if (auto r = tx.commit(kCommitting); !r) return std::unexpected(r.error());
+  VELYN_TRY_VOID(tx.commit(kCommitting));
   return removed;
 }
 
@@ -263,17 +264,15 @@ velyn::Result<ScopeUpdate> SearchCatalog::replace_scope(std::string_view scope, 
     CatalogEntry scoped = e;
     scoped.scope = std::string(scope);
     bool changed = false;
-    if (auto r = upsert_one(scoped, changed); !r) return std::unexpected(r.error());
+    VELYN_TRY_VOID(upsert_one(scoped, changed));
     update.written += changed ? 1 : 0;
     keys.push_back(e.key);
   }
-  auto removed = remove_scope_except_in_transaction(scope, keys);
-  if (!removed) return std::unexpected(removed.error());
-  update.removed = *removed;
+  update.removed = VELYN_TRY(remove_scope_except_in_transaction(scope, keys));
   if (update.written || update.removed) {
-    if (auto r = bump_generation(); !r) return std::unexpected(r.error());
+    VELYN_TRY_VOID(bump_generation());
   }
-  if (auto r = tx.commit(kCommitting); !r) return std::unexpected(r.error());
+  VELYN_TRY_VOID(tx.commit(kCommitting));
   return update;
 }
 
@@ -327,11 +326,10 @@ velyn::Result<std::vector<SearchHit>> SearchCatalog::search_limited(std::string_
 
 velyn::Result<SearchPage> SearchCatalog::query_page(std::string_view query, const std::optional<SearchCursor>& cursor,
                                                     std::size_t page_size) const {
-  const auto gen = generation();
-  if (!gen) return std::unexpected(gen.error());
-  SearchCursor at{std::string(query), *gen, 0};
+  const auto gen = VELYN_TRY(generation());
+  SearchCursor at{std::string(query), gen, 0};
   if (cursor) {
-    if (cursor->generation != *gen) return velyn::fail("search results changed; run the search again");
+    if (cursor->generation != gen) return velyn::fail("search results changed; run the search again");
     at = *cursor;
   }
   const std::string match = match_expression(at.query);
@@ -342,11 +340,9 @@ velyn::Result<SearchPage> SearchCatalog::query_page(std::string_view query, cons
   count.bind(1, match).bind(2, static_cast<std::int64_t>(kMaxMatches));
   if (count.step() != SQLITE_ROW) return std::unexpected(sqlite_error(db_, "searching the catalogue"));
   page.total = static_cast<std::uint64_t>(count.integer(0));
-  auto hits = run_query(match, size, at.offset);
-  if (!hits) return std::unexpected(hits.error());
-  page.hits = std::move(*hits);
+  page.hits = VELYN_TRY(run_query(match, size, at.offset));
   const std::uint64_t next = at.offset + page.hits.size();
-  if (next < page.total && !page.hits.empty()) page.next = SearchCursor{at.query, *gen, next};
+  if (next < page.total && !page.hits.empty()) page.next = SearchCursor{at.query, gen, next};
   return page;
 }
 
@@ -368,9 +364,7 @@ velyn::Result<CatalogStats> SearchCatalog::stats() const {
   s.entries = static_cast<std::uint64_t>(q.integer(0));
   s.scopes = static_cast<std::uint64_t>(q.integer(1));
   s.indexed_bytes = static_cast<std::uint64_t>(q.integer(2));
-  const auto gen = generation();
-  if (!gen) return std::unexpected(gen.error());
-  s.generation = *gen;
+  s.generation = VELYN_TRY(generation());
   return s;
 }
 

@@ -1,9 +1,11 @@
-#include "actions/plan_answer.h"
+#include "source/plan_answer.h"
 
-namespace pdf_actions {
+#include <string>
 
-velyn::Result<std::vector<ResolvedPlanPage>> resolve_plan(std::span<const PagePlanEntry> plan,
-                                                          std::uint64_t source_page_count) {
+namespace pdf::source {
+
+velyn::Result<std::vector<ResolvedPlanPage>> resolve_plan_entries(std::span<const PlanEntry> plan,
+                                                                  std::uint64_t source_page_count) {
   if (plan.empty()) return velyn::fail(std::string(kPlanNeedsUnavailableSource));
   std::vector<ResolvedPlanPage> out;
   out.reserve(plan.size());
@@ -19,7 +21,7 @@ velyn::Result<std::vector<ResolvedPlanPage>> resolve_plan(std::span<const PagePl
   return out;
 }
 
-std::vector<PageSize> plan_page_sizes(std::span<const PagePlanEntry> plan,
+std::vector<PageSize> plan_page_sizes(std::span<const PlanEntry> plan,
                                       std::span<const std::optional<PageSize>> resolved) {
   auto resolved_at = [&](std::size_t i) -> std::optional<PageSize> {
     return i < resolved.size() ? resolved[i] : std::nullopt;
@@ -35,10 +37,10 @@ std::vector<PageSize> plan_page_sizes(std::span<const PagePlanEntry> plan,
     } else if (first) {
       sizes.push_back(*first);
     } else {
-      sizes.push_back(kFallbackPageSize);
+      sizes.push_back(kDefaultPageSize);
     }
   }
   return sizes;
 }
 
-}  // namespace pdf_actions
+}  // namespace pdf::source
