@@ -158,17 +158,8 @@ void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
     const std::uint32_t bucket = width_bucket(page_target_width(z * page_width));
     std::vector<const pdf_actions::Annotation*> annos;
     std::vector<const pdf_actions::Signature*> sigs;
-    const std::uint64_t n = page_count();
-    const double pitch = (page_height + kPageGap) * z;
-    std::uint64_t first = 0;
-    if (pitch > 0) {
-      const double top = viewport.screen_to_content({regions.canvas.x0, regions.canvas.y0}).y * z;
-      first = static_cast<std::uint64_t>(std::max(0.0, std::floor(top / pitch) - 1));
-    }
-    for (std::uint64_t i = first; i < n; ++i) {
+    for (const std::uint64_t i : visible_pages()) {
       const Rect r = page_rect(i);
-      if (r.y0 > regions.canvas.y1) break;
-      if (r.y1 < regions.canvas.y0) continue;
       PageContent content = page_markup(review, i + 1, annos, sigs);
       if (i < plan.size()) content.raster = rasters.lookup({plan[i].id, bucket});
       if (!doc->raster_document && i < page_sources.size() && page_sources[i] - 1 < doc->document.pages.size()) {
