@@ -5,6 +5,7 @@
 #include "app/launch.h"
 #include "app/pdf_app.h"
 #include "app/search_run.h"
+#include "velyn/try.h"
 
 #include <algorithm>
 #include <span>
@@ -193,7 +194,7 @@ velyn::Result<std::set<std::string>> publish_catalog(velyn_ui::search::SearchCat
                                                      const CatalogSnapshot& snapshot) {
   std::set<std::string> keys;
   for (const auto& e : catalog_entries(snapshot)) {
-    if (auto r = catalog.upsert(e); !r) return std::unexpected(r.error());
+    VELYN_TRY_VOID(catalog.upsert(e));
     keys.insert(e.key);
   }
   return keys;

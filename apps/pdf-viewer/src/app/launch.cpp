@@ -10,6 +10,7 @@
 #include "docstore/document.h"
 #include "source/source_jobs.h"
 #include "source/source_worker.h"
+#include "velyn/try.h"
 #include "velyn_ui/log.h"
 #include "velyn_actions/registry.h"
 #include "velyn_ui/headless.h"
@@ -103,24 +104,20 @@ std::unique_ptr<velyn_ui::Widget> build_app(const velyn_ui::launch::LaunchArgs& 
 
 velyn::Result<std::shared_ptr<velyn_actions::ActionRegistry>> make_action_registry() {
   auto registry = std::make_shared<velyn_actions::ActionRegistry>();
-  if (auto registered = pdf_actions::register_viewer_actions(*registry); !registered) {
-    return std::unexpected(registered.error());
-  }
+  VELYN_TRY_VOID(pdf_actions::register_viewer_actions(*registry));
   return registry;
 }
 
 velyn::Result<velyn_ui::launch::LegacyLaunchInputs> launch_app(const velyn_ui::launch::LaunchArgs& args) {
   const auto env = process_environment();
   velyn_ui::launch::LaunchIdentity identity = resolve_identity(env, kApplicationId);
-  auto room = velyn_ui::persist::open_room(kApplicationId, identity.workspace_id);
-  if (!room) return std::unexpected(room.error());
+  auto room = VELYN_TRY(velyn_ui::persist::open_room(kApplicationId, identity.workspace_id));
   velyn_ui::state::State state;
   auto viewer = build_app(args);
-  auto registry = make_action_registry();
-  if (!registry) return std::unexpected(registry.error());
-  return velyn_ui::launch::LegacyLaunchInputs(std::move(state), std::move(viewer), std::move(room->companion))
-      .with_records(std::move(identity), std::move(room->records))
-      .with_registry(std::move(*registry));
+  auto registry = VELYN_TRY(make_action_registry());
+  return velyn_ui::launch::LegacyLaunchInputs(std::move(state), std::move(viewer), std::move(room.companion))
+      .with_records(std::move(identity), std::move(room.records))
+      .with_registry(std::move(registry));
 }
 
 velyn::Result<void> launch_shot(const velyn_ui::launch::LaunchArgs& args) {
@@ -132,9 +129,7 @@ velyn::Result<void> launch_shot(const velyn_ui::launch::LaunchArgs& args) {
   auto harness = velyn_ui::headless::FrameHarness::new_with_theme(std::move(state), std::move(viewer), size.width,
                                                                   size.height, velyn_ui::launch::shot_theme(args));
   harness.with_records(velyn_ui::record::RecordSet::in_memory(), docstore::Document());
-  auto registry = make_action_registry();
-  if (!registry) return std::unexpected(registry.error());
-  harness.with_registry(std::move(*registry));
+  harness.with_registry(VELYN_TRY(make_action_registry()));
   if (args.scenario() != "loading") {
     if (auto waited = harness.wait_for_visuals(kVisualsTimeoutSeconds, false); !waited) return waited;
   }
