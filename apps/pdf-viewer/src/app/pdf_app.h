@@ -109,18 +109,6 @@ struct PdfApp final : velyn_ui::Widget {
   std::vector<std::uint64_t> page_sources;  // text only: the file's page shown at each position
   std::optional<std::vector<pdf::source::PlanEntry>> pending_plan;
   std::optional<std::vector<pdf::source::PlanEntry>> applied_plan;
-  // Whether the content of each imported hash was on this device when the
-  // plan was last sent: content that arrives later makes the plan go again,
-  // so the worker loads it and the page renders and saves.
-  ContentStates sent_content_states;
-  // The worker's form of the displayed sequence, the availability of its
-  // imported content, and whether it still has to be weighed for sending.
-  std::vector<pdf::source::PlanEntry> worker_plan;
-  ContentStates worker_content;
-  bool worker_plan_unsent = false;
-  double last_content_check = 0;  // frame clock
-  // The earliest time (frame clock) a failed raster shown now may be asked for again.
-  std::optional<double> render_retry_at;
   bool plan_changed = false;
 
   // Rasters
@@ -140,10 +128,6 @@ struct PdfApp final : velyn_ui::Widget {
   // Review model, read back from the shared document when its heads change
   pdf_actions::ReviewModel review;
   std::optional<std::vector<docstore::ChangeHash>> review_heads;
-  // The shared document as last read: which one, and how many changes it
-  // held. The plan and the review are read again only when these move.
-  const docstore::Document* read_document = nullptr;
-  std::size_t read_change_count = 0;
   // Bumped when the displayed sequence or the review model is read anew:
   // cheap keys for what is derived from them (the search catalogue).
   std::uint64_t plan_generation = 0;
@@ -334,6 +318,24 @@ struct PdfApp final : velyn_ui::Widget {
   }
 
  private:
+  // Kept by the frame's read path alone (frame_cycle.cpp), reset by install_document.
+  // Whether the content of each imported hash was on this device when the
+  // plan was last sent: content that arrives later makes the plan go again,
+  // so the worker loads it and the page renders and saves.
+  ContentStates sent_content_states;
+  // The worker's form of the displayed sequence, the availability of its
+  // imported content, and whether it still has to be weighed for sending.
+  std::vector<pdf::source::PlanEntry> worker_plan;
+  ContentStates worker_content;
+  bool worker_plan_unsent = false;
+  double last_content_check = 0;  // frame clock
+  // The earliest time (frame clock) a failed raster shown now may be asked for again.
+  std::optional<double> render_retry_at;
+  // The shared document as last read: which one, and how many changes it
+  // held. The plan and the review are read again only when these move.
+  const docstore::Document* read_document = nullptr;
+  std::size_t read_change_count = 0;
+
   void on_opened(pdf::source::Opened opened);
   // Shows `state` as the document, with pages in slots of the given size, and
   // drops everything that described the previous one: the one way a document
