@@ -357,45 +357,28 @@ void PdfApp::on_opened(source::Opened opened) {
 }
 
 void PdfApp::install_document(OpenDocumentState state, double slot_width, double slot_height) {
+  // The session is replaced whole: nothing that described the previous
+  // document (its plan, rasters, text, matches, review, selection, record)
+  // survives into this one.
+  static_cast<DocumentSession&>(*this) = DocumentSession{};
   doc = std::move(state);
   page_width = slot_width;
   page_height = slot_height;
   document_loaded = true;
-  open_error.reset();
-  status.reset();
-  // Everything below described the previous document and goes with it.
-  rasters.clear();
-  page_texts.clear();
-  text_requested.clear();
-  search_matches.clear();
-  selecting_text = false;
-  pending_plan.reset();
-  applied_plan.reset();
-  sent_content_states.clear();
-  worker_plan.clear();
-  worker_content.clear();
-  worker_plan_unsent = false;
-  files.pending_import.reset();  // its pages were meant for the previous document
-  plan.clear();
-  page_sources.clear();
   for (std::uint64_t n = 1; n <= doc->source_page_count; ++n) {
     plan.push_back({pdf_actions::seeded_entry_id(n), n, std::nullopt});
     page_sources.push_back(n);
   }
-  plan_changed = false;
-  record.reset();
-  waiting_for_record = false;
-  review = {};
-  review_heads.reset();
-  read_document = nullptr;  // read the plan and the review afresh for this document
-  files.exported_heads.reset();  // nothing of this review was exported here yet
-  selected_annotations.clear();
+  // View state that belonged to the previous document.
+  open_error.reset();
+  status.reset();
+  files.pending_import.reset();   // its pages were meant for the previous document
+  files.exported_heads.reset();   // nothing of this review was exported here yet
   fit = FitMode::Page;
   viewport.set_scroll({0, 0});
   current_page = 1;
   tool = Tool::Select;
-  // Nothing of the previous document's search, editing or gestures carries
-  // over: its query, matches, editor and selection described other pages.
+  // Its query, editor and gestures described other pages.
   close_search(*this);
   close_page_jump(*this);
   sidebar.editor.reset();

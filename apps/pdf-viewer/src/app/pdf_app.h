@@ -24,6 +24,7 @@
 #include "actions/review_model.h"
 #include "actions/viewer_action.h"
 #include "actions/viewer_dispatch.h"
+#include "app/document_session.h"
 #include "app/file_operations_state.h"
 #include "app/page_jump.h"
 #include "app/catalog_publication.h"
@@ -57,8 +58,6 @@ using pdf_actions::kAppTitle;
 inline constexpr double kContentCheckSeconds = 1;  // how often missing imported content is looked for
 inline constexpr std::string_view kAwaitingContentText = "Imported pages are waiting for their content on this device";
 
-// Content hash → whether this device's content store holds it.
-using ContentStates = std::map<std::string, bool>;
 inline constexpr double kMinZoom = 0.25;
 inline constexpr double kMaxZoom = 6.0;
 inline constexpr double kViewportMargin = 28;
@@ -80,62 +79,24 @@ struct PendingOpen {
   std::string display_name;
 };
 
-struct OpenDocumentState {
-  pdf::source::Document document;
-  std::optional<pdf::source::RasterDocumentId> raster_document;  // absent: text only
-  std::string path;
-  std::string file_name;
-  std::uint64_t source_page_count = 0;  // pages of the opened file
-};
-
 // The record a viewer showing `path` binds to: derived from the normalised
 // absolute path (relative paths are joined to the current directory).
 velyn_ui::record::Record record_for_path(const std::string& path);
 
-struct PdfApp final : velyn_ui::Widget {
+// The viewer derives from its session so that input and drawing name the
+// document's state directly (app.plan, app.rasters); install_document
+// replaces the session whole.
+struct PdfApp final : velyn_ui::Widget, DocumentSession {
   // Source worker client (absent when it could not be created)
   std::shared_ptr<pdf::source::SourceClient> client;
 
-  // Document
-  std::optional<OpenDocumentState> doc;
-  bool document_loaded = false;
-  double page_width = pdf::source::kDefaultPageSize.width;  // uniform page slot, points
-  double page_height = pdf::source::kDefaultPageSize.height;
   std::optional<PendingOpen> pending_open;
   std::optional<std::string> open_error;  // the last failed open, shown by the error screen
 
-  // Page plan: the displayed sequence and what the worker was told
-  std::vector<pdf_actions::PagePlanEntry> plan;
-  std::vector<std::uint64_t> page_sources;  // text only: the file's page shown at each position
-  std::optional<std::vector<pdf::source::PlanEntry>> pending_plan;
-  std::optional<std::vector<pdf::source::PlanEntry>> applied_plan;
-  bool plan_changed = false;
-
-  // Rasters
-  RasterCache rasters;
-  bool missing_visible_raster = false;
-
-  // Page text: layers by page number (from 1), kept only while a text
-  // selection or search results need them, and the page indices (from 0)
-  // whose ReadPageText is outstanding.
-  std::unordered_map<std::uint64_t, pdf::source::SharedTextLayer> page_texts;
-  std::set<std::uint64_t> text_requested;
-  // Set by the tools while a text selection is shown or being made.
-  bool selecting_text = false;
-  // Matches of the current search on PDFium pages (the search bar fills them).
-  std::vector<pdf::source::PageMatch> search_matches;
-
-  // Review model, read back from the shared document when its heads change
-  pdf_actions::ReviewModel review;
-  std::optional<std::vector<docstore::ChangeHash>> review_heads;
   // Bumped when the displayed sequence or the review model is read anew:
   // cheap keys for what is derived from them (the search catalogue).
   std::uint64_t plan_generation = 0;
   std::uint64_t review_generation = 0;
-
-  // Record binding
-  std::optional<velyn_ui::record::Record> record;
-  bool waiting_for_record = false;
 
   // Viewport
   velyn_ui::ViewportState viewport = velyn_ui::ViewportState::with_zoom_bounds(kMinZoom, kMaxZoom);
@@ -166,7 +127,6 @@ struct PdfApp final : velyn_ui::Widget {
   // Tools
   Tool tool = Tool::Select;
   pdf_actions::Swatch swatch = pdf_actions::Swatch::Yellow;
-  std::vector<std::string> selected_annotations;
 
   // Input, search bar, review sidebar and signature pad (app_events, app/ui)
   InteractionState input;
@@ -318,24 +278,6 @@ struct PdfApp final : velyn_ui::Widget {
   }
 
  private:
-  // Kept by the frame's read path alone (frame_cycle.cpp), reset by install_document.
-  // Whether the content of each imported hash was on this device when the
-  // plan was last sent: content that arrives later makes the plan go again,
-  // so the worker loads it and the page renders and saves.
-  ContentStates sent_content_states;
-  // The worker's form of the displayed sequence, the availability of its
-  // imported content, and whether it still has to be weighed for sending.
-  std::vector<pdf::source::PlanEntry> worker_plan;
-  ContentStates worker_content;
-  bool worker_plan_unsent = false;
-  double last_content_check = 0;  // frame clock
-  // The earliest time (frame clock) a failed raster shown now may be asked for again.
-  std::optional<double> render_retry_at;
-  // The shared document as last read: which one, and how many changes it
-  // held. The plan and the review are read again only when these move.
-  const docstore::Document* read_document = nullptr;
-  std::size_t read_change_count = 0;
-
   void on_opened(pdf::source::Opened opened);
   // Shows `state` as the document, with pages in slots of the given size, and
   // drops everything that described the previous one: the one way a document
