@@ -219,6 +219,32 @@ TEST_F(ViewerTest, OnlyTheSecondOfTwoQuickOpensIsAccepted) {
   EXPECT_EQ(jobs_->released_so_far(), std::vector<source::RasterDocumentId>{first});
 }
 
+// A new document replaces the whole session: nothing of the first one's
+// review, rasters, text, matches or selection is shown with the second.
+TEST_F(ViewerTest, AnOpenLeavesNothingOfThePreviousDocument) {
+  app_->handle_reply(opened_reply(open("/tmp/a.pdf"), 4));
+  frame();
+  auto& first = bound_document();
+  frame(&first);
+  ASSERT_EQ(app_->plan.size(), 4u);
+  app_->review.annotations.push_back({});
+  app_->selected_annotations = {"anno"};
+  app_->search_matches.push_back({2, 0, 3});
+  app_->page_texts[2] = std::make_shared<const source::TextLayer>();
+  const std::vector<std::uint8_t> pixel{0, 0, 0, 255};
+  app_->rasters.insert({"source-1", 96}, velyn_ui::Image::from_rgba(1, 1, pixel));
+
+  app_->handle_reply(opened_reply(open("/tmp/b.pdf"), 2));
+  ASSERT_EQ(app_->doc->path, "/tmp/b.pdf");
+  EXPECT_EQ(app_->plan.size(), 2u);
+  EXPECT_TRUE(app_->review.annotations.empty());
+  EXPECT_TRUE(app_->selected_annotations.empty());
+  EXPECT_TRUE(app_->search_matches.empty());
+  EXPECT_TRUE(app_->page_texts.empty());
+  EXPECT_EQ(app_->rasters.size(), 0u);
+  EXPECT_TRUE(app_->waiting_for_record);
+}
+
 TEST_F(ViewerTest, OpenFailureWithAndWithoutADocument) {
   const auto id = open("/tmp/x.pdf");
   app_->handle_reply(source::OpenFailed{id, "not a readable PDF"});
