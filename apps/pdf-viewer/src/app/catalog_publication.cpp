@@ -206,7 +206,8 @@ namespace pdf_app {
 
 void refresh_catalog(PdfApp& app) {
   auto& pub = app.catalog;
-  if (pub.unavailable || !app.document_loaded || !app.doc || !app.record || app.waiting_for_record) return;
+  if (!app.document_loaded || !app.doc || !app.record || app.waiting_for_record) return;
+  if (pub.retry_after && app.last_now < *pub.retry_after) return;
   // The key: generations of what the entries are made of, and the search as
   // typed, hashed without building anything, so an unchanged frame costs
   // a few comparisons and no allocation.
@@ -233,8 +234,8 @@ void refresh_catalog(PdfApp& app) {
   if (!pub.catalog) {
     auto opened = velyn_ui::search::SearchCatalog::open_for_application(kApplicationId);
     if (!opened) {
-      pub.unavailable = true;
       app.status = fmt::format("Search index unavailable: {}", opened.error().message);
+      pub.retry_after = app.last_now + kCatalogRetrySeconds;
       return;
     }
     pub.catalog = std::move(*opened);
@@ -242,14 +243,17 @@ void refresh_catalog(PdfApp& app) {
   auto keys = publish_catalog(*pub.catalog, s);
   if (!keys) {
     app.status = fmt::format("Search index unavailable: {}", keys.error().message);
-    pub.published_key = h;  // not retried every frame; the next change tries again
+    pub.retry_after = app.last_now + kCatalogRetrySeconds;
     return;
   }
   const std::vector<std::string> keep(keys->begin(), keys->end());
   if (auto removed = pub.catalog->remove_scope_except(fmt::format("pdf:{}", s.document_key), keep); !removed) {
     app.status = fmt::format("Search index unavailable: {}", removed.error().message);
+    pub.retry_after = app.last_now + kCatalogRetrySeconds;
+    return;
   }
   pub.published_key = h;
+  pub.retry_after.reset();
 }
 
 }  // namespace pdf_app

@@ -53,10 +53,15 @@ velyn::Result<std::set<std::string>> publish_catalog(velyn_ui::search::SearchCat
 
 // The viewer's side of the catalogue: opened on first use, written only when
 // what it would publish changed.
+// A catalogue that failed (to open or to take the entries) is tried again on
+// a frame at least kCatalogRetrySeconds later: the entries are published once
+// it works, without a write attempt on every frame while it does not.
+inline constexpr double kCatalogRetrySeconds = 1;
+
 struct CatalogPublisher {
   std::optional<velyn_ui::search::SearchCatalog> catalog;
-  bool unavailable = false;  // opening failed once; not retried
   std::optional<std::uint64_t> published_key;
+  std::optional<double> retry_after;  // frame clock; set while the catalogue fails
 };
 
 struct PdfApp;

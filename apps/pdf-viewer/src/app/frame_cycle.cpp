@@ -383,12 +383,15 @@ void PdfApp::request_rasters(const std::vector<velyn_ui::widget::page_sidebar::T
     if (thumb.index >= n || thumb.index >= plan.size() || r.y1 < regions.rail.y0 || r.y0 > regions.rail.y1) continue;
     const std::uint32_t t = thumbnail_target_width(r.width());
     const RasterKey key{plan[thumb.index].id, width_bucket(t)};
-    if (rasters.lookup(key) || rasters.requested(key)) continue;
+    if (rasters.lookup(key)) continue;
     if (rasters.failed(key, last_now)) {
       note_failure(key);
       continue;
     }
-    if (thumbs == kThumbnailRequestsPerFrame) break;
+    // A thumbnail still to come keeps the frame busy, as a page does.
+    missing_visible_raster = true;
+    if (rasters.requested(key)) continue;
+    if (thumbs == kThumbnailRequestsPerFrame) continue;
     ++thumbs;
     ask(thumb.index, key, t);
   }

@@ -356,6 +356,13 @@ TEST_F(ViewerTest, OneVisiblePageAndTwoThumbnailRequestsPerFrame) {
   EXPECT_TRUE(app_->missing_visible_raster);
   app_->request_rasters(thumbs);
   EXPECT_EQ(app_->rasters.requested_count(), before + 2 + 4);
+  // Every page drawn, thumbnails still to come: the frame is still busy.
+  const auto bucket = pdf_app::width_bucket(pdf_app::page_target_width(0.25 * app_->page_width));
+  const std::vector<std::uint8_t> pixel{0, 0, 0, 255};
+  for (const auto& e : app_->plan) app_->rasters.insert({e.id, bucket}, velyn_ui::Image::from_rgba(1, 1, pixel));
+  app_->request_rasters(thumbs);
+  EXPECT_TRUE(app_->missing_visible_raster);
+  EXPECT_TRUE(app_->busy());
 }
 
 // A raster belongs to the page it shows, wherever the plan puts that page.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 
 #include "app/executor.h"
@@ -435,6 +436,29 @@ TEST_F(InputTest, TheFrameUpdatePublishesMarkupToTheCatalogueWhenItChanges) {
   named(velyn_ui::Key::Delete);
   harness_->frame();
   EXPECT_FALSE(pub.catalog->find("pdf.annotation:" + id).value_or(std::nullopt));
+}
+
+// A catalogue that cannot be opened is tried again a little later, and the
+// document's entries are published once it can.
+TEST_F(InputTest, AFailedCatalogueIsTriedAgainLater) {
+  const std::string data = std::getenv("XDG_DATA_HOME");
+  const std::filesystem::path blocker = std::filesystem::path(data).parent_path() / "not-a-folder";
+  { std::ofstream(blocker) << "x"; }
+  setenv("XDG_DATA_HOME", blocker.c_str(), 1);  // the catalogue's folder would be inside a file
+  auto& pub = app().catalog;
+  pub = pdf_app::CatalogPublisher{};
+  app().last_now = 100;
+  pdf_app::refresh_catalog(app());
+  EXPECT_FALSE(pub.catalog);
+  EXPECT_TRUE(app().status && app().status->starts_with("Search index unavailable: "));
+
+  setenv("XDG_DATA_HOME", data.c_str(), 1);
+  pdf_app::refresh_catalog(app());  // too soon: not tried on every frame
+  EXPECT_FALSE(pub.catalog);
+  app().last_now = 100 + pdf_app::kCatalogRetrySeconds;
+  pdf_app::refresh_catalog(app());
+  ASSERT_TRUE(pub.catalog);
+  EXPECT_TRUE(pub.catalog->find("pdf.document:" + app().record->id.to_string()).value_or(std::nullopt));
 }
 
 }  // namespace
