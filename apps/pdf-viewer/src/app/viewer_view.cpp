@@ -173,6 +173,7 @@ void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
     viewport.draw_scrollbars(scene, theme);
     text.set_text_scale(saved_scale);
   }
+  draw_selection_hud(*this, scene, ctx);
 
   if (regions.panels_overlay && (panels.thumbnails_open || panels.sidebar_open)) {
     scene.fill_rect(regions.canvas, velyn_ui::Color{0, 0, 0, 120.0 / 255});
@@ -241,6 +242,9 @@ void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
     }
   }
 
+  // Above the bubble, under the tooltip and the toast.
+  draw_context_menu(*this, scene, ctx);
+
   // Tooltip.
   std::optional<std::pair<std::string, Rect>> hovered;
   if (pointer) {
@@ -260,8 +264,6 @@ void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
     tooltip.tick(ctx.now, kTooltipFade);
   }
   velyn_ui::widget::tooltip::draw_hover_tooltip(scene, text, theme, tooltip, window);
-
-  draw_interaction_chrome(*this, scene, ctx);
   if (status && !status->empty()) {
     velyn_ui::widget::toast::paint_transient(scene, text, theme, regions.canvas, *status, 1.0);
   }

@@ -438,6 +438,49 @@ TEST_F(InputTest, TheFrameUpdatePublishesMarkupToTheCatalogueWhenItChanges) {
   EXPECT_FALSE(pub.catalog->find("pdf.annotation:" + id).value_or(std::nullopt));
 }
 
+// The overlays' colours and alphas: each pixel drawn over the page must be
+// the overlay colour at its alpha composited over what the page shows there
+// without the overlay.
+TEST_F(InputTest, OverlaysAreDrawnAtTheirColoursAndAlphas) {
+  const auto& theme = velyn_ui::Theme::light().colors;
+  const auto shown = [&](Point p) {
+    harness_->frame();
+    return harness_->pixel(static_cast<std::uint32_t>(p.x), static_cast<std::uint32_t>(p.y));
+  };
+  const auto expect_blend = [](velyn_ui::Color over, double alpha255, velyn_ui::Color under, velyn_ui::Color got,
+                               const char* what) {
+    const double a = alpha255 / 255;
+    const auto near = [&](double o, double u, double g) { return std::abs((o * a + u * (1 - a)) - g) <= 2.5 / 255; };
+    EXPECT_TRUE(near(over.r, under.r, got.r) && near(over.g, under.g, got.g) && near(over.b, under.b, got.b))
+        << what << ": got " << got.r * 255 << "," << got.g * 255 << "," << got.b * 255;
+  };
+
+  // A highlight drag: the rect between its corners in the swatch at 80.
+  const Point inside = at(1, 330, 735);
+  const auto paper = shown(inside);
+  app().input.markup = pdf_app::MarkupDrag{pdf_app::Tool::Highlight, 1, {}, {300, 720}, {360, 750}};
+  expect_blend(theme.yellow, 80, paper, shown(inside), "highlight drag");
+  app().input.markup.reset();
+
+  // A region selection: accent at 40.
+  app().input.region = {true, 1, {300, 720}, {360, 750}};
+  expect_blend(theme.accent, 40, paper, shown(inside), "region selection");
+  app().input.region = {};
+
+  // Search hits: yellow at 70, the current one at 150.
+  harness_->frame();
+  const auto layer = app().page_texts.at(1);
+  const auto& box = layer->boxes[1];  // the title's second character
+  const Point glyph = at(1, box.x + box.width / 2, box.y + box.height / 2);  // clear of the corners and outline
+  const auto under = shown(glyph);
+  app().search_matches = {{1, 1, 1}, {1, 40, 1}};
+  app().search.current = 1;
+  expect_blend(theme.yellow, 70, under, shown(glyph), "search hit");
+  app().search.current = 0;
+  expect_blend(theme.yellow, 150, under, shown(glyph), "current search hit");
+  app().search_matches.clear();
+}
+
 // A catalogue that cannot be opened is tried again a little later, and the
 // document's entries are published once it can.
 TEST_F(InputTest, AFailedCatalogueIsTriedAgainLater) {

@@ -1,6 +1,7 @@
 #include "app/ui/interaction_overlay.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "app/pdf_app.h"
 #include "app/ui/page_canvas.h"
@@ -14,9 +15,19 @@ namespace pdf_app {
 using velyn_ui::Rect;
 
 namespace {
-constexpr double kHitAlpha = 0.35;
-constexpr double kCurrentHitAlpha = 0.6;
-constexpr double kSelectionAlpha = 0.28;
+// Alphas out of 255, as the theme's colours are.
+constexpr double kHitAlpha = 70.0 / 255;
+constexpr double kCurrentHitAlpha = 150.0 / 255;
+constexpr double kCurrentHitOutline = 1.25;
+constexpr double kHitMaxRadius = 1.5;
+constexpr double kSelectionAlpha = 70.0 / 255;
+constexpr double kRegionAlpha = 40.0 / 255;
+constexpr double kRegionOutline = 1.5;
+constexpr double kRegionDashOn = 5, kRegionDashOff = 4;
+constexpr double kHighlightPreviewAlpha = 80.0 / 255;
+constexpr double kHighlightPreviewOutline = 1;
+constexpr double kInkPreviewWidth = 2.4;  // × zoom, at least kInkPreviewMinWidth
+constexpr double kInkPreviewMinWidth = 1.5;
 
 Rect to_screen(const Rect& page, double zoom, const PageRect& r) {
   return {page.x0 + r.x * zoom, page.y0 + r.y * zoom, page.x0 + (r.x + r.w) * zoom, page.y0 + (r.y + r.h) * zoom};
@@ -35,8 +46,10 @@ void draw_page_overlays(PdfApp& app, velyn_ui::Scene& scene, velyn_ui::FrameCont
       if (m->count == 0) continue;
       const bool current = std::size_t(m - app.search_matches.begin()) == app.search.current;
       for (const auto& r : selection_rects(*layer, m->first, m->first + m->count - 1)) {
-        scene.fill_rect(to_screen(rect, zoom, r), c.yellow.with_alpha(current ? kCurrentHitAlpha : kHitAlpha));
-        if (current) scene.stroke_rect(to_screen(rect, zoom, r), 1.5, c.accent);
+        const Rect hit = to_screen(rect, zoom, r);
+        const double radius = std::min(std::min(hit.width(), hit.height()) / 2, kHitMaxRadius);
+        scene.fill_rounded_rect(hit, radius, c.yellow.with_alpha(current ? kCurrentHitAlpha : kHitAlpha));
+        if (current) scene.stroke_rounded_rect(hit, radius, kCurrentHitOutline, c.yellow);
       }
     }
   }
@@ -49,28 +62,38 @@ void draw_page_overlays(PdfApp& app, velyn_ui::Scene& scene, velyn_ui::FrameCont
   }
   if (in.markup && in.markup->page == page) {
     const auto& d = *in.markup;
+    const velyn_ui::Color swatch = swatch_color(ctx.theme, app.swatch);
     if (d.kind == Tool::Highlight) {
-      for (const auto& r : highlight_rects(layer, d.first, d.moving)) {
-        scene.fill_rect(to_screen(rect, zoom, r), swatch_color(ctx.theme, app.swatch).with_alpha(0.4));
-      }
-    } else {
+      // The drag itself; the line rects it makes appear on release.
+      const PageRect r{std::min(d.first.x, d.moving.x), std::min(d.first.y, d.moving.y), std::abs(d.first.x - d.moving.x),
+                       std::abs(d.first.y - d.moving.y)};
+      const Rect s = to_screen(rect, zoom, r);
+      scene.fill_rect(s, swatch.with_alpha(kHighlightPreviewAlpha));
+      scene.stroke_rect(s, kHighlightPreviewOutline, swatch);
+    } else if (d.points.size() >= 2) {
+      velyn_ui::Path stroke;
+      stroke.move_to({rect.x0 + d.points[0].x * zoom, rect.y0 + d.points[0].y * zoom});
       for (std::size_t i = 1; i < d.points.size(); ++i) {
-        scene.line({rect.x0 + d.points[i - 1].x * zoom, rect.y0 + d.points[i - 1].y * zoom},
-                   {rect.x0 + d.points[i].x * zoom, rect.y0 + d.points[i].y * zoom}, 2.5 * zoom,
-                   swatch_color(ctx.theme, app.swatch), velyn_ui::LineCap::Round);
+        stroke.line_to({rect.x0 + d.points[i].x * zoom, rect.y0 + d.points[i].y * zoom});
       }
+      scene.stroke(stroke,
+                   velyn_ui::StrokeStyle::solid(std::max(kInkPreviewWidth * zoom, kInkPreviewMinWidth),
+                                                velyn_ui::LineCap::Round, velyn_ui::LineJoin::Round),
+                   swatch);
     }
   }
   if (in.region.active && in.region.page == page) {
     const PageRect r{std::min(in.region.first.x, in.region.moving.x), std::min(in.region.first.y, in.region.moving.y),
                      std::abs(in.region.first.x - in.region.moving.x), std::abs(in.region.first.y - in.region.moving.y)};
     const Rect s = to_screen(rect, zoom, r);
-    scene.fill_rect(s, c.accent.with_alpha(0.12));
-    scene.stroke_rect(s, 1.5, c.accent);
+    scene.fill_rect(s, c.accent.with_alpha(kRegionAlpha));
+    velyn_ui::StrokeStyle dashed = velyn_ui::StrokeStyle::solid(kRegionOutline);
+    dashed.dashes = {kRegionDashOn, kRegionDashOff};
+    scene.stroke(velyn_ui::Path().rect(s), dashed, c.accent);
   }
 }
 
-void draw_interaction_chrome(PdfApp& app, velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
+void draw_selection_hud(PdfApp& app, velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
   auto& in = app.input;
   in.hud = {};
   if (in.mode == InteractionMode::SelectionShown && in.selection) {
@@ -97,7 +120,10 @@ void draw_interaction_chrome(PdfApp& app, velyn_ui::Scene& scene, velyn_ui::Fram
       }
     }
   }
-  if (in.menu.is_open()) in.menu.draw(scene, ctx.text, ctx.theme);
+}
+
+void draw_context_menu(PdfApp& app, velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
+  if (app.input.menu.is_open()) app.input.menu.draw(scene, ctx.text, ctx.theme);
 }
 
 }  // namespace pdf_app

@@ -18,7 +18,10 @@ struct PdfApp;
 // Over page `page` (from 1) drawn at `rect` with `zoom` pixels per point.
 void draw_page_overlays(PdfApp& app, velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx, std::uint64_t page,
                         const velyn_ui::Rect& rect, double zoom);
-// The selection HUD (a shown text selection) and the open context menu.
-void draw_interaction_chrome(PdfApp& app, velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx);
+// The selection HUD over a shown text selection (its hit areas are kept for
+// input); drawn right after the pages, under the panels.
+void draw_selection_hud(PdfApp& app, velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx);
+// The open context menu: above the page bubble, under the tooltip and the toast.
+void draw_context_menu(PdfApp& app, velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx);
 
 }  // namespace pdf_app
