@@ -162,8 +162,20 @@ void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
       const Rect r = page_rect(i);
       PageContent content = page_markup(review, i + 1, annos, sigs);
       if (i < plan.size()) content.raster = rasters.lookup({plan[i].id, bucket});
+      std::vector<MatchedBlock> matched;
       if (!doc->raster_document && i < page_sources.size() && page_sources[i] - 1 < doc->document.pages.size()) {
         content.blocks = &doc->document.pages[page_sources[i] - 1];
+        const auto& found = search.block_matches;
+        for (std::size_t m = 0; m < found.size(); ++m) {
+          if (found[m].page != page_sources[i]) continue;  // blocks of the source page shown here
+          const bool current = m == search.current;
+          if (!matched.empty() && matched.back().block == found[m].block) {
+            matched.back().current = matched.back().current || current;
+          } else {
+            matched.push_back({found[m].block, current});
+          }
+        }
+        content.matched_blocks = matched;
       }
       content.selected = selected_annotations;
       draw_page(scene, text, theme, r, z, page_width, content);

@@ -14,6 +14,7 @@
 #include "app/launch.h"
 #include "app/pdf_app.h"
 #include "app/search_run.h"
+#include "app/ui/page_canvas.h"
 #include "app/ui/review_sidebar.h"
 #include "app/ui/signature_pad.h"
 #include "app_events/event_router.h"
@@ -479,6 +480,48 @@ TEST_F(InputTest, OverlaysAreDrawnAtTheirColoursAndAlphas) {
   app().search.current = 0;
   expect_blend(theme.yellow, 150, under, shown(glyph), "current search hit");
   app().search_matches.clear();
+}
+
+// On pages drawn from their blocks, a block holding a match is backed in
+// accent at 26, the current match's block at 64 with an accent bar at its left.
+TEST_F(InputTest, BlocksHoldingMatchesAreBackedInAccent) {
+  const auto& theme = velyn_ui::Theme::light();
+  key(U'f', velyn_ui::kModCtrl);
+  harness_->send(velyn_ui::TextCommit{"velyn"});
+  harness_->frame();
+  const auto& found = app().search.block_matches;
+  ASSERT_GE(found.size(), 2u);
+  const auto other = std::ranges::find_if(found, [&](const auto& m) {
+    return m.page == found[0].page && m.block != found[0].block;
+  });
+  ASSERT_NE(other, found.end()) << "the test needs two matched blocks on one page";
+  const auto placed = pdf_app::place_blocks(app().doc->document.pages[found[0].page - 1], app().page_width,
+                                            harness_->state().text(), theme);
+  const auto& blocks = app().doc->document.pages[found[0].page - 1];
+  // Page points left of a block's text, `dy` below its top.
+  const auto block_point = [&](std::uint64_t block, double dx, double dy) {
+    const auto b = std::ranges::find_if(placed, [&](const auto& p) { return p.block == &blocks[block]; });
+    EXPECT_NE(b, placed.end());
+    return at(found[0].page, b->x + dx, b->y + dy);
+  };
+  const auto pixel = [&](Point p) {
+    harness_->frame();
+    return harness_->pixel(static_cast<std::uint32_t>(p.x), static_cast<std::uint32_t>(p.y));
+  };
+  const auto near = [](velyn_ui::Color over, double alpha255, velyn_ui::Color under, velyn_ui::Color got) {
+    const double a = alpha255 / 255;
+    const auto c = [&](double o, double u, double g) { return std::abs(o * a + u * (1 - a) - g) <= 2.5 / 255; };
+    return c(over.r, under.r, got.r) && c(over.g, under.g, got.g) && c(over.b, under.b, got.b);
+  };
+  const Point bar = block_point(found[0].block, -2.75, 6);  // mid-way across the 2.5-wide bar (the backing grows by 4)
+  const Point margin = block_point(other->block, -1, 2);    // in the backing, left of its first line
+  const auto with_bar = pixel(bar), with_margin = pixel(margin);
+  const velyn_ui::Color paper = pdf_app::kPaper;  // the page's left margin is blank paper
+  EXPECT_TRUE(near(theme.colors.accent, 255, paper, with_bar))
+      << bar.x << "," << bar.y << ": " << with_bar.r * 255 << "," << with_bar.g * 255 << "," << with_bar.b * 255;
+  EXPECT_TRUE(near(theme.colors.accent, 26, paper, with_margin))
+      << margin.x << "," << margin.y << ": " << with_margin.r * 255 << "," << with_margin.g * 255 << ","
+      << with_margin.b * 255 << " over " << paper.r * 255 << "," << paper.g * 255 << "," << paper.b * 255;
 }
 
 // A catalogue that cannot be opened is tried again a little later, and the

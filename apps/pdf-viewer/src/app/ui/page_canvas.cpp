@@ -46,9 +46,17 @@ BlockStyle block_style(pdf::source::BlockKind kind, const velyn_ui::Theme& theme
 
 constexpr double kCaptionSize = 9.5;
 constexpr double kQuoteIndent = 14;
+// A block holding a search match: accent behind it, stronger with a bar at
+// its left for the current match. Alphas out of 255, lengths × zoom.
+constexpr double kMatchBlockAlpha = 26.0 / 255;
+constexpr double kCurrentBlockAlpha = 64.0 / 255;
+constexpr double kMatchBlockGrow = 4;
+constexpr double kMatchBlockMaxRadius = 2;
+constexpr double kCurrentBlockBar = 2.5;
 
 void draw_blocks(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme, const Rect& page,
-                 double z, double page_width, const std::vector<pdf::source::Block>& blocks) {
+                 double z, double page_width, const std::vector<pdf::source::Block>& blocks,
+                 std::span<const MatchedBlock> matched) {
   using K = pdf::source::BlockKind;
   const double column = std::max(1.0, page_width - 2 * kBlockMargin);
   const double x = page.x0 + kBlockMargin * z;
@@ -70,6 +78,19 @@ void draw_blocks(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const vel
         break;
       }
       default: {
+        const auto index = static_cast<std::uint64_t>(placed.block - blocks.data());
+        const auto hit = std::ranges::find_if(matched, [&](const MatchedBlock& m) { return m.block == index; });
+        if (hit != matched.end()) {
+          const Rect backing{page.x0 + (placed.x - kMatchBlockGrow) * z, top - kMatchBlockGrow * z,
+                             page.x0 + (placed.x + placed.width + kMatchBlockGrow) * z,
+                             page.y0 + (placed.y + placed.height + kMatchBlockGrow) * z};
+          const double radius = std::min(kMatchBlockMaxRadius, std::min(backing.width(), backing.height()) / 2);
+          scene.fill_rounded_rect(backing, radius,
+                                  theme.colors.accent.with_alpha(hit->current ? kCurrentBlockAlpha : kMatchBlockAlpha));
+          if (hit->current) {
+            scene.fill_rect({backing.x0, backing.y0, backing.x0 + kCurrentBlockBar * z, backing.y1}, theme.colors.accent);
+          }
+        }
         if (b.kind == K::Quote) {
           scene.fill_rect({x, top, x + 3 * z, page.y0 + (placed.y + placed.height) * z}, theme.colors.accent);
         }
@@ -274,7 +295,7 @@ void draw_page(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn
     // Rasters are at most about twice the drawn size: interpolation suffices.
     scene.draw_image(*content.raster, raster_rect(page, *content.raster), velyn_ui::ImageFilter::Fast);
   } else if (content.blocks) {
-    draw_blocks(scene, text, theme, page, zoom, page_width, *content.blocks);
+    draw_blocks(scene, text, theme, page, zoom, page_width, *content.blocks, content.matched_blocks);
   }
   draw_page_markup(scene, text, theme, page, zoom, content);
   scene.pop();

@@ -28,9 +28,16 @@ inline constexpr std::string_view kSignatureFace = "Dancing Script";
 
 velyn_ui::Color swatch_color(const velyn_ui::Theme& theme, pdf_actions::Swatch swatch);
 
+// A block of a page shown from its blocks that holds a search match.
+struct MatchedBlock {
+  std::uint64_t block = 0;  // index within the page over all blocks
+  bool current = false;     // holds the current match
+};
+
 struct PageContent {
   const velyn_ui::Image* raster = nullptr;         // drawn in raster_rect of the page when present
   const std::vector<pdf::source::Block>* blocks = nullptr;  // drawn when there is no raster
+  std::span<const MatchedBlock> matched_blocks;    // backed in accent under their text
   std::span<const pdf_actions::Annotation* const> annotations;
   std::span<const pdf_actions::Signature* const> signatures;
   std::span<const std::string> selected;  // ids of selected annotations
