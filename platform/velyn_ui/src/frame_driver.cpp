@@ -16,6 +16,9 @@ action_host::ActionHost FrameDriver::make_host(std::shared_ptr<const velyn_actio
   // address), so the sink may keep `this`.
   return action_host::ActionHost(std::move(registry),
                                  [this](const docstore::Document& document, const docstore::Change&) -> velyn::Result<void> {
+                                   // The scratch document belongs to no record: its
+                                   // changes stay in this process, by design.
+                                   if (&document == &scratch_) return {};
                                    VELYN_TRY_VOID(records_.persist_local_changes(document));
                                    return {};
                                  });

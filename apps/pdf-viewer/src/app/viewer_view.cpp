@@ -200,13 +200,16 @@ void PdfApp::draw(velyn_ui::Scene& scene, velyn_ui::FrameContext& ctx) {
     draw_page_rail(scene, text, theme, rail, view, [&](std::uint64_t i, const Rect& r) {
       const auto* image =
           i < plan.size() ? rasters.lookup({plan[i].id, width_bucket(thumbnail_target_width(r.width()))}) : nullptr;
+      const double saved = text.text_scale();
+      text.set_text_scale(1.0);
       if (image && !image->empty()) {
         scene.draw_image(*image, raster_rect(r, *image), velyn_ui::ImageFilter::Fast);
+      } else if (doc && !doc->raster_document && i < page_sources.size() &&
+                 page_sources[i] - 1 < doc->document.pages.size()) {
+        draw_block_skeleton(scene, text, theme, r, page_width, doc->document.pages[page_sources[i] - 1]);
       }
       // The thumbnail shows the page's markup as the canvas does, at the thumbnail's scale.
       const PageContent content = page_markup(review, i + 1, annos, sigs);
-      const double saved = text.text_scale();
-      text.set_text_scale(1.0);
       draw_page_markup(scene, text, theme, r, page_width > 0 ? r.width() / page_width : 0, content);
       text.set_text_scale(saved);
     });

@@ -22,6 +22,7 @@
 #include "pdf_fixtures.h"
 #include "source/source_worker.h"
 #include "velyn_ui/frame_services.h"
+#include "velyn_actions/log.h"
 #include "velyn_ui/headless.h"
 #include "velyn_ui/records/record_set.h"
 #include "velyn_ui/text_renderer.h"
@@ -602,12 +603,19 @@ TEST(SampleDocument, SixPagesFourteenOutlineEntriesAndDemoMarkupSeededOnce) {
 }
 
 TEST(SampleDocument, TheSampleViewerShowsItsMarkupHeadlessly) {
+  // The sample binds no record: its demo markup and plan seeding go to the
+  // scratch document, which is not replicated — and not a failed dispatch.
+  std::vector<velyn_actions::log::Entry> logged;
+  const auto previous = velyn_actions::log::set_sink([&](const velyn_actions::log::Entry& e) { logged.push_back(e); });
   auto app = std::make_unique<PdfApp>(nullptr);
   app->open_sample();
   auto harness = velyn_ui::headless::FrameHarness::new_with_theme(velyn_ui::state::State(), std::move(app), 1280,
                                                                   800, velyn_ui::Theme::light());
   harness.with_records(velyn_ui::record::RecordSet::in_memory(), docstore::Document());
+  harness.with_registry(*pdf_app::make_action_registry());
   ASSERT_TRUE(harness.wait_for_visuals(10, false));
+  velyn_actions::log::set_sink(previous);
+  EXPECT_TRUE(logged.empty()) << logged.front().detail;
   auto& viewer = static_cast<PdfApp&>(harness.widget());
   EXPECT_EQ(viewer.page_count(), 6u);
   EXPECT_EQ(viewer.review.annotations.size(), 3u);

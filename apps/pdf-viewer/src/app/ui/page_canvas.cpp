@@ -103,6 +103,14 @@ void draw_blocks(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const vel
   }
 }
 
+// Skeleton bars: headings in the Part's slate, body lines lighter; a bar is
+// this share of a line's height, body lines wrap at this share of the column.
+constexpr Color kSkeletonHeading = Color::rgb8(100, 116, 139);
+constexpr Color kSkeletonBody = Color::rgb8(203, 213, 225);
+constexpr double kSkeletonBarShare = 0.55;
+constexpr double kSkeletonLastLineShare = 0.6;
+constexpr double kSkeletonLineSpacing = 1.35;
+
 void append_ink(Path& path, std::span<const Point> pts) {
   path.move_to(pts.front());
   for (std::size_t i = 1; i + 1 < pts.size(); ++i) {
@@ -271,6 +279,43 @@ std::vector<PlacedBlock> place_blocks(const std::vector<pdf::source::Block>& blo
     out.push_back(placed);
   }
   return out;
+}
+
+void draw_block_skeleton(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme,
+                         const Rect& thumb, double page_width, const std::vector<pdf::source::Block>& blocks) {
+  using K = pdf::source::BlockKind;
+  if (page_width <= 0) return;
+  const double z = thumb.width() / page_width;
+  const double column = std::max(1.0, page_width - 2 * kBlockMargin);
+  for (const auto& placed : place_blocks(blocks, page_width, text, theme)) {
+    const auto& b = *placed.block;
+    const double top = thumb.y0 + placed.y * z;
+    if (top > thumb.y1) break;
+    switch (b.kind) {
+      case K::Spacer:
+      case K::Rule: break;
+      case K::Figure:
+        scene.fill_rect({thumb.x0 + kBlockMargin * z, top, thumb.x0 + (kBlockMargin + column) * z,
+                         thumb.y0 + (placed.y + b.height) * z},
+                        Color::rgb8(241, 245, 249));
+        break;
+      default: {
+        if (placed.size <= 0) break;
+        const bool heading = b.kind == K::Title || b.kind == K::Heading || b.kind == K::Subheading;
+        const double line = placed.size * kSkeletonLineSpacing;
+        const int lines = std::max(1, static_cast<int>(std::lround(placed.height / line)));
+        const double bar = std::max(1.0, placed.size * kSkeletonBarShare * z);
+        for (int l = 0; l < lines; ++l) {
+          const bool last = l + 1 == lines;
+          const double width = placed.width * (last && lines > 1 ? kSkeletonLastLineShare : 1.0);
+          const double y = top + (l * line + (line - placed.size * kSkeletonBarShare) / 2) * z;
+          if (y > thumb.y1) break;
+          scene.fill_rect({thumb.x0 + placed.x * z, y, thumb.x0 + (placed.x + width) * z, y + bar},
+                          heading ? kSkeletonHeading : kSkeletonBody);
+        }
+      }
+    }
+  }
 }
 
 void draw_page_markup(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme,

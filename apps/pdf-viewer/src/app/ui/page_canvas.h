@@ -68,6 +68,10 @@ velyn_ui::Rect raster_rect(const velyn_ui::Rect& slot, const velyn_ui::Image& ra
 // The review markup of one page and then its signatures, in store order, over
 // whatever the page shows; `page` is its screen rect, `zoom` pixels per point.
 // The canvas draws it on every page, the rail on every thumbnail.
+// A thumbnail of a page shown from its blocks: grey bars standing for them
+// (headings darker, body lines lighter, figures as panels), in `thumb`.
+void draw_block_skeleton(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme,
+                         const velyn_ui::Rect& thumb, double page_width, const std::vector<pdf::source::Block>& blocks);
 void draw_page_markup(velyn_ui::Scene& scene, velyn_ui::TextRenderer& text, const velyn_ui::Theme& theme,
                       const velyn_ui::Rect& page, double zoom, const PageContent& content);
 
