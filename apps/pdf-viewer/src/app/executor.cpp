@@ -55,10 +55,7 @@ void carry_out(PdfApp& app, const pdf_actions::PdfOperation& operation) {
         } else if constexpr (std::is_same_v<T, Op::GoToPage>) {
           app.go_to_page(op.page);
         } else if constexpr (std::is_same_v<T, Op::GoToSearchResult>) {
-          if (!app.panels.search_open) {
-            app.panels.search_open = true;
-            relayout(app);
-          }
+          show_search_bar(app);
           const auto& matches = app.search_matches;
           if (op.index < matches.size() && matches[op.index].page == op.page) {
             app.go_to_page(op.page);

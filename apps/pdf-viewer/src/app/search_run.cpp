@@ -63,11 +63,14 @@ std::size_t merge_page(PdfApp& app, std::uint64_t page, std::size_t mark) {
 
 }  // namespace
 
+void show_search_bar(PdfApp& app) {
+  if (app.panels.search_open) return;
+  app.panels.search_open = true;
+  relayout(app);
+}
+
 void open_search(PdfApp& app) {
-  if (!app.panels.search_open) {
-    app.panels.search_open = true;
-    relayout(app);
-  }
+  show_search_bar(app);
   app.search.field.set_focused(true);
   if (!app.search.field.text().empty()) run_search(app);
   app.redraw_requested = true;

@@ -11,6 +11,8 @@ namespace pdf_app {
 
 struct PdfApp;
 
+// Shows the search bar (laying the frame out again), leaving its field and results as they are.
+void show_search_bar(PdfApp& app);
 // Shows the bar, focuses the field and runs the search when it has a query.
 void open_search(PdfApp& app);
 // Unfocuses and clears the field, hides the bar and forgets every result.

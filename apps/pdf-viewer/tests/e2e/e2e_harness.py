@@ -423,6 +423,20 @@ def horizontal_lines(shot, colour, tolerance=6, min_fraction=0.8, region=None):
     return [y for y in range(y0, y1) if m[y * shot.width + x0:y * shot.width + x1].count(1) >= min_fraction * (x1 - x0)]
 
 
+# Search hits: the theme's yellow over white paper, weak for every match and
+# strong (plus a yellow outline) for the current one. The outline's own
+# anti-aliased edge rows can match too; boxes lower than MIN_HIT_HEIGHT are
+# those edges, not matches.
+SEARCH_HIT = ((235, 255), (200, 245), (100, 215))
+MIN_HIT_HEIGHT = 4
+
+
+def search_hits(shot, region):
+    """The search-hit boxes drawn inside region (x0, y0, x1, y1)."""
+    boxes = components(shot.mask(*SEARCH_HIT), shot.width, shot.height, region, min_count=25)
+    return [b for b in boxes if b.h >= MIN_HIT_HEIGHT]
+
+
 def text_rows(shot, region, dark=130, gap=2):
     """Runs of rows holding dark (text) pixels inside region: (y0, y1) pairs."""
     x0, y0, x1, y1 = region

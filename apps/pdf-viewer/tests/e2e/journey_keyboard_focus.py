@@ -9,8 +9,6 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e_harness as h  # noqa: E402
 
 LINES = ["the lantern keeper lit a Lantern at dusk", "ships rested by the quay until morning"]
-HIT = ((235, 255), (200, 245), (100, 215))  # search hits: yellow over the white page
-MIN_HIT_HEIGHT = 4  # lower boxes are the current match's outline edges
 FIND_TAB = 12  # thumbnails, open, save, five tools, zoom out, zoom in, fit, find
 
 
@@ -24,9 +22,7 @@ def hit_count(v):
     page = next((p for p in h.find_pages(shot) if p.number == 1), None)
     if page is None:
         return 0
-    boxes = h.components(shot.mask(*HIT), shot.width, shot.height, (page.x0, page.y0, page.x1, page.y1),
-                         min_count=25)
-    return len([b for b in boxes if b.h >= MIN_HIT_HEIGHT])
+    return len(h.search_hits(shot, (page.x0, page.y0, page.x1, page.y1)))
 
 
 def run(j):

@@ -22,12 +22,7 @@ LANTERN = [
     ((2, "lantern", 1), {"case", "word"}),
 ]
 
-# Search hits: the theme's yellow over white paper, weak for every match and
-# strong (plus a yellow outline) for the current one. The outline's own
-# anti-aliased edge rows can match too; boxes lower than MIN_HIT_HEIGHT are
-# those edges, not matches.
-HIT = ((235, 255), (200, 245), (100, 215))
-MIN_HIT_HEIGHT = 4
+# The current match is drawn stronger than the others (see h.search_hits).
 CURRENT = ((240, 255), (205, 230), (105, 150))
 
 
@@ -39,8 +34,7 @@ def hits(viewer):
         return None, []
     page = pages[0]
     region = (page.x0, page.y0, page.x1, page.y1)
-    boxes = [b for b in h.components(shot.mask(*HIT), shot.width, shot.height, region, min_count=25)
-             if b.h >= MIN_HIT_HEIGHT]
+    boxes = h.search_hits(shot, region)
     strong = shot.mask(*CURRENT)
     for b in boxes:
         n = sum(strong[y * shot.width + b.x0:y * shot.width + b.x1].count(1) for y in range(b.y0, b.y1))
